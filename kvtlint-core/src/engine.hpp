@@ -1,0 +1,58 @@
+// Document intake and the engine run: which rules run on which documents, in
+// which order, and how their findings become a ComplianceReport.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "config.hpp"
+#include "document.hpp"
+#include "registry.hpp"
+#include "report.hpp"
+
+namespace kvt {
+
+struct CategoryInfo {
+  std::string_view key;
+  std::string_view title;
+};
+
+// The sixteen categories in execution and report order.
+std::span<const CategoryInfo> categories();
+// The display title of a category key; an unknown key is an internal error.
+std::string_view category_title(std::string_view key);
+
+struct RuleAction {
+  enum class Kind { Tex, Bib, CrossDocument };
+  Kind kind;
+  const TexRuleEntry* tex = nullptr;
+  const BibRuleEntry* bib = nullptr;
+  const CrossDocumentRuleEntry* cross_document = nullptr;
+};
+
+namespace engine {
+
+// Findings for KVT-PROJECT-001 and KVT-PROJECT-002 from a multi-file resolver.
+using ProjectFindings = std::pair<std::vector<Violation>, std::vector<Violation>>;
+// Returns true for findings to drop.
+using ViolationFilter = std::function<bool(const Violation&)>;
+
+// (rule id, action) sorted by (category index, rule id byte-wise), stable.
+const std::vector<std::pair<std::string_view, RuleAction>>& ordered_rules();
+
+ComplianceReport run(const ToolConfig& config, const ParsedDocument& document);
+ComplianceReport run_impl(const ToolConfig& config, const ParsedDocument& document,
+                          const ProjectFindings* project_findings, const ViolationFilter* filter);
+
+// "['a', 'b']"; no escaping.
+std::string python_list_repr(const std::vector<std::string>& items);
+
+// 100 * passed / qualifying, rounded to one decimal the way "%.1f" rounds.
+double round_to_one_decimal(double value);
+
+}  // namespace engine
+}  // namespace kvt
