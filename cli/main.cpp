@@ -14,9 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
 #include "catalogue.hpp"
 #include "config.hpp"
 #include "coverage.hpp"
+
 #include "json_output.hpp"
 #include "pipeline.hpp"
 #include "terminal.hpp"
@@ -175,7 +177,8 @@ std::string coverage_report(bool json) {
     nlohmann::json directives = nlohmann::json::array();
     for (const kvt::CoverageDirectiveData& d : table) {
       nlohmann::json rules = nlohmann::json::array();
-      for (std::string_view id : d.rules()) rules.push_back(std::string(id));
+      for (std::string_view id : d.rules())
+        rules.push_back(std::string(id));
       directives.push_back({{"id", std::string(d.id)},
                             {"source", std::string(d.source)},
                             {"section", std::string(d.section)},
@@ -217,7 +220,8 @@ std::string rules_report(bool json) {
     nlohmann::json rules = nlohmann::json::array();
     for (const kvt::RuleMeta& rule : kvt::catalogue()) {
       nlohmann::json formats = nlohmann::json::array();
-      for (std::string_view f : rule.format_list()) formats.push_back(std::string(f));
+      for (std::string_view f : rule.format_list())
+        formats.push_back(std::string(f));
       rules.push_back({{"id", std::string(rule.id)},
                        {"category", std::string(rule.category)},
                        {"severity", std::string(kvt::severity_text(rule.severity))},
@@ -266,7 +270,8 @@ std::string checked_choice(const std::string& value, std::string_view option,
     if (value == choice) return value;
   }
   std::string list;
-  for (std::string_view choice : choices) list += (list.empty() ? "" : ", ") + std::string(choice);
+  for (std::string_view choice : choices)
+    list += (list.empty() ? "" : ", ") + std::string(choice);
   throw UsageError{"invalid value for " + std::string(option) + ": '" + value + "' (choose from " +
                    list + ")"};
 }
@@ -371,9 +376,9 @@ int lint(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   if (!write_output(output_path, outcome.text)) return kExitUsage;
-  const bool failing = std::any_of(
-      outcome.report.violations.begin(), outcome.report.violations.end(),
-      [&](const kvt::Violation& v) { return v.severity <= outcome.config.fail_on; });
+  const bool failing =
+      std::any_of(outcome.report.violations.begin(), outcome.report.violations.end(),
+                  [&](const kvt::Violation& v) { return v.severity <= outcome.config.fail_on; });
   return failing ? kExitFindings : kExitClean;
 }
 

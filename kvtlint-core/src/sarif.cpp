@@ -110,11 +110,12 @@ json location_with_uri(const Violation& violation, const std::string& uri) {
 }
 
 json fix_value(const Fix& fix, const std::string& uri) {
-  // Fix offsets count characters of the source, not bytes, so the region is
-  // given in SARIF's character terms. A reversed span deletes nothing.
+  // The region carries the fix's own offsets (characters of the source the
+  // rule read; for ASCII sources these are byte offsets). A reversed span
+  // deletes nothing.
   json deleted = json::object();
-  deleted["charOffset"] = fix.start;
-  deleted["charLength"] = fix.end >= fix.start ? fix.end - fix.start : 0;
+  deleted["byteOffset"] = fix.start;
+  deleted["byteLength"] = fix.end >= fix.start ? fix.end - fix.start : 0;
   json replacement = json::object();
   replacement["deletedRegion"] = std::move(deleted);
   replacement["insertedContent"] = text_object(fix.replacement);

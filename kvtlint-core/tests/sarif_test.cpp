@@ -64,13 +64,13 @@ TEST(SarifResult, InsertionAndReversedFixSpansDeleteNothing) {
   json result = result_value(v, ".");
   EXPECT_EQ(result["level"], "note");
   EXPECT_EQ(written(result["fixes"][0]["artifactChanges"][0]["replacements"][0]["deletedRegion"]),
-            "{\n  \"charLength\": 0,\n  \"charOffset\": 7\n}");
+            "{\n  \"byteLength\": 0,\n  \"byteOffset\": 7\n}");
   EXPECT_EQ(written(result["locations"][0]["physicalLocation"]["region"]),
             "{\n  \"startLine\": 1\n}");
   v.fix = Fix{"x", "broken", 9, 3};
   result = result_value(v, ".");
   EXPECT_EQ(
-      result["fixes"][0]["artifactChanges"][0]["replacements"][0]["deletedRegion"]["charLength"],
+      result["fixes"][0]["artifactChanges"][0]["replacements"][0]["deletedRegion"]["byteLength"],
       0);
 }
 
