@@ -141,9 +141,24 @@ inline void expect_golden(const std::string& name, const std::string& actual) {
   }
   std::ifstream in(path, std::ios::binary);
   ASSERT_TRUE(in) << "missing golden file " << path;
-  std::ostringstream expected;
-  expected << in.rdbuf();
-  EXPECT_EQ(actual, expected.str()) << "differs from " << path;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  const std::string expected = buffer.str();
+  if (actual == expected) return;
+  // Point at the first differing line; a whole-document diff would drown it.
+  std::istringstream a(actual), e(expected);
+  std::string actual_line, expected_line;
+  for (int number = 1;; ++number) {
+    const bool more_a = static_cast<bool>(std::getline(a, actual_line));
+    const bool more_e = static_cast<bool>(std::getline(e, expected_line));
+    if (!more_a && !more_e) break;
+    if (more_a != more_e || actual_line != expected_line) {
+      ADD_FAILURE() << path << ":" << number << " differs\n  expected: " << expected_line
+                    << "\n  actual:   " << actual_line;
+      return;
+    }
+  }
+  ADD_FAILURE() << path << " differs in its final line feed";
 }
 
 }  // namespace kvt::test
