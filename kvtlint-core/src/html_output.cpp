@@ -44,7 +44,12 @@ constexpr std::string_view kReviewerStyle =
     "  .overall.none { color: #777; }\n";
 
 void append_escaped(std::string& out, std::string_view text) {
-  for (char c : text) {
+  while (!text.empty()) {
+    const std::size_t special = text.find_first_of("&<>\"'");
+    out.append(text.substr(0, special));
+    if (special == std::string_view::npos) return;
+    const char c = text[special];
+    text.remove_prefix(special + 1);
     switch (c) {
       case '&':
         out += "&amp;";
@@ -58,11 +63,8 @@ void append_escaped(std::string& out, std::string_view text) {
       case '"':
         out += "&#34;";
         break;
-      case '\'':
-        out += "&#39;";
-        break;
       default:
-        out += c;
+        out += "&#39;";
     }
   }
 }
@@ -179,8 +181,10 @@ std::string render_author(const ComplianceReport& report) {
     std::vector<std::size_t> order(all.size());
     for (std::size_t i = 0; i < order.size(); ++i)
       order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return all[a].file < all[b].file; });
+    const auto by_file = [&](std::size_t a, std::size_t b) { return all[a].file < all[b].file; };
+    // The engine hands the findings over sorted; only reorder when they are not.
+    if (!std::is_sorted(order.begin(), order.end(), by_file))
+      std::stable_sort(order.begin(), order.end(), by_file);
     out += "\n";
     for (std::size_t first = 0; first < order.size();) {
       const std::string& file = all[order[first]].file;

@@ -144,7 +144,10 @@ nlohmann::json coverage_value(std::span<const CoverageDirectiveData> directives)
   return out;
 }
 
-nlohmann::json to_payload(const ComplianceReport& report) {
+namespace {
+
+// Everything but the findings, whose array is left empty.
+json payload_without_violations(const ComplianceReport& report) {
   const std::uint32_t min_n = report.rule_set.min_plants();
   json out = json::object();
   out["baseline"] = baseline_value(report.baseline);
@@ -162,23 +165,56 @@ nlohmann::json to_payload(const ComplianceReport& report) {
     skipped.push_back(json{{"reason", rule.reason}, {"rule_id", rule.rule_id}});
   out["skipped_rules"] = std::move(skipped);
   out["tool_version"] = report.tool_version;
-  json violations = json::array();
+  out["violations"] = json::array();
+  return out;
+}
+
+}  // namespace
+
+nlohmann::json to_payload(const ComplianceReport& report) {
+  json out = payload_without_violations(report);
+  json& violations = out["violations"];
   violations.get_ref<json::array_t&>().reserve(report.violations.size());
   for (const Violation& violation : report.violations)
     violations.push_back(violation_value(violation));
-  out["violations"] = std::move(violations);
   return out;
 }
 
 std::string render(const ComplianceReport& report) {
+  const json payload = payload_without_violations(report);
+  const StreamedArray findings{
+      &payload.at("violations"), report.violations.size(),
+      [&](std::size_t i) { return violation_value(report.violations[i]); }};
   std::string out;
-  out.reserve(4096 + report.violations.size() * 400);
-  write_value(to_payload(report), 0, out);
+  out.reserve(4096 + report.violations.size() * 512);
+  write_value(payload, 0, out, findings);
   out += '\n';
   return out;
 }
 
 void write_value(const nlohmann::json& value, std::size_t indent, std::string& out) {
+  write_value(value, indent, out, StreamedArray{});
+}
+
+void write_value(const nlohmann::json& value, std::size_t indent, std::string& out,
+                 const StreamedArray& streamed) {
+  if (&value == streamed.slot) {
+    if (streamed.count == 0) {
+      out += "[]";
+      return;
+    }
+    out += '[';
+    for (std::size_t i = 0; i < streamed.count; ++i) {
+      out += '\n';
+      append_indent(indent + 2, out);
+      write_value(streamed.element(i), indent + 2, out);
+      if (i + 1 < streamed.count) out += ',';
+    }
+    out += '\n';
+    append_indent(indent, out);
+    out += ']';
+    return;
+  }
   switch (value.type()) {
     case json::value_t::null:
     case json::value_t::discarded:
@@ -210,7 +246,7 @@ void write_value(const nlohmann::json& value, std::size_t indent, std::string& o
       for (std::size_t i = 0; i < items.size(); ++i) {
         out += '\n';
         append_indent(indent + 2, out);
-        write_value(items[i], indent + 2, out);
+        write_value(items[i], indent + 2, out, streamed);
         if (i + 1 < items.size()) out += ',';
       }
       out += '\n';
@@ -233,7 +269,7 @@ void write_value(const nlohmann::json& value, std::size_t indent, std::string& o
         append_indent(indent + 2, out);
         write_py_string(key, out);
         out += ": ";
-        write_value(member, indent + 2, out);
+        write_value(member, indent + 2, out, streamed);
         if (--remaining > 0) out += ',';
       }
       out += '\n';
@@ -249,16 +285,19 @@ void write_py_string(std::string_view text, std::string& out) {
   out += '"';
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte >= 0x20 && byte < 0x7F) {
-      if (byte == '"') {
-        out += "\\\"";
-      } else if (byte == '\\') {
-        out += "\\\\";
-      } else {
-        out += static_cast<char>(byte);
-      }
-      ++i;
+    // Copy the longest run of printable ASCII that needs no escape in one go.
+    std::size_t run = i;
+    while (run < text.size()) {
+      const auto byte = static_cast<unsigned char>(text[run]);
+      if (byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\') break;
+      ++run;
+    }
+    out.append(text, i, run - i);
+    i = run;
+    if (i == text.size()) break;
+    if (text[i] == '"' || text[i] == '\\') {
+      out += '\\';
+      out += text[i++];
       continue;
     }
     const char32_t c = decode_utf8_at(text, i);

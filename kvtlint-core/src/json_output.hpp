@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,6 +37,18 @@ nlohmann::json coverage_value(std::span<const CoverageDirectiveData> directives)
 // Writes `value` with keys sorted byte-wise and two-space indentation; nested
 // lines are indented by `indent` + 2 spaces.
 void write_value(const nlohmann::json& value, std::size_t indent, std::string& out);
+
+// An array written without being held in memory: when the writer reaches the
+// node at `slot`, it writes `count` elements instead, each made by `element`,
+// written and dropped in turn. Large reports are mostly findings, and building
+// them all as one value costs far more than writing them.
+struct StreamedArray {
+  const nlohmann::json* slot = nullptr;
+  std::size_t count = 0;
+  std::function<nlohmann::json(std::size_t)> element;
+};
+void write_value(const nlohmann::json& value, std::size_t indent, std::string& out,
+                 const StreamedArray& streamed);
 // A double-quoted string with every character outside U+0020..U+007E escaped.
 void write_py_string(std::string_view text, std::string& out);
 // A finite float in Python's `repr` form; non-finite values are written as null.

@@ -251,22 +251,30 @@ json catalogue_rules() {
   return out;
 }
 
-json to_payload(const ComplianceReport& report, const ToolConfig& config) {
-  std::vector<const Violation*> problems;
-  std::vector<const Violation*> findings;
-  for (const Violation& violation : report.violations)
-    (violation.rule_id == kParseRuleId ? problems : findings).push_back(&violation);
-  std::stable_sort(problems.begin(), problems.end(), sarif_order);
-  std::stable_sort(findings.begin(), findings.end(), sarif_order);
+namespace {
 
-  Relativiser paths(config.source_root);
-  json results = json::array();
-  results.get_ref<json::array_t&>().reserve(findings.size());
-  for (const Violation* violation : findings)
-    results.push_back(result_with_uri(*violation, paths.uri(violation->file)));
+// The log with an empty results array, and what it takes to fill that array.
+struct Assembly {
+  json log;
+  std::vector<const Violation*> findings;
+  Relativiser paths;
+
+  json result(std::size_t i) { return result_with_uri(*findings[i], paths.uri(findings[i]->file)); }
+  json& results() { return log["runs"][0]["results"]; }
+};
+
+void assemble(const ComplianceReport& report, Assembly& into) {
+  std::vector<const Violation*> problems;
+  for (const Violation& violation : report.violations)
+    (violation.rule_id == kParseRuleId ? problems : into.findings).push_back(&violation);
+  for (auto* list : {&problems, &into.findings}) {
+    if (!std::is_sorted(list->begin(), list->end(), sarif_order))
+      std::stable_sort(list->begin(), list->end(), sarif_order);
+  }
+
   json notifications = json::array();
   for (const Violation* violation : problems)
-    notifications.push_back(notification_with_uri(*violation, paths.uri(violation->file)));
+    notifications.push_back(notification_with_uri(*violation, into.paths.uri(violation->file)));
 
   json invocation = json::object();
   invocation["executionSuccessful"] = true;
@@ -280,20 +288,35 @@ json to_payload(const ComplianceReport& report, const ToolConfig& config) {
 
   json run = json::object();
   run["invocations"] = json::array({std::move(invocation)});
-  run["results"] = std::move(results);
+  run["results"] = json::array();
   run["tool"] = json{{"driver", std::move(driver)}};
 
-  json out = json::object();
-  out["$schema"] = std::string(kSchemaUri);
-  out["runs"] = json::array({std::move(run)});
-  out["version"] = "2.1.0";
-  return out;
+  into.log = json::object();
+  into.log["$schema"] = std::string(kSchemaUri);
+  into.log["runs"] = json::array({std::move(run)});
+  into.log["version"] = "2.1.0";
+}
+
+}  // namespace
+
+json to_payload(const ComplianceReport& report, const ToolConfig& config) {
+  Assembly assembly{json(), {}, Relativiser(config.source_root)};
+  assemble(report, assembly);
+  json& results = assembly.results();
+  results.get_ref<json::array_t&>().reserve(assembly.findings.size());
+  for (std::size_t i = 0; i < assembly.findings.size(); ++i)
+    results.push_back(assembly.result(i));
+  return std::move(assembly.log);
 }
 
 std::string render(const ComplianceReport& report, const ToolConfig& config) {
+  Assembly assembly{json(), {}, Relativiser(config.source_root)};
+  assemble(report, assembly);
+  const json_output::StreamedArray results{&assembly.results(), assembly.findings.size(),
+                                           [&](std::size_t i) { return assembly.result(i); }};
   std::string out;
-  out.reserve(64 * 1024 + report.violations.size() * 600);
-  json_output::write_value(to_payload(report, config), 0, out);
+  out.reserve(64 * 1024 + report.violations.size() * 768);
+  json_output::write_value(assembly.log, 0, out, results);
   out += '\n';
   return out;
 }

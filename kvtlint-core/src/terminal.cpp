@@ -42,6 +42,15 @@ void append_spaces(std::string& out, std::size_t count) {
   out.append(count, ' ');
 }
 
+// `justify`, written straight into the output.
+void append_justified(std::string& out, std::string_view text, std::size_t width, bool right) {
+  const std::size_t count = char_count(text);
+  const std::size_t pad = count < width ? width - count : 0;
+  if (right) out.append(pad, ' ');
+  out += text;
+  if (!right) out.append(pad, ' ');
+}
+
 // Splits at line feeds; a trailing line feed gives a final empty piece and the
 // empty text gives one empty piece.
 std::vector<std::string_view> split_lines(std::string_view text) {
@@ -152,7 +161,7 @@ void append_table(std::string& out, const std::optional<std::string>& title,
   out += kHeavyV;
   for (std::size_t i = 0; i < n; ++i) {
     out += ' ';
-    out += justify(columns[i].header, inner_width(widths[i]), false);
+    append_justified(out, columns[i].header, inner_width(widths[i]), false);
     out += ' ';
     out += kHeavyV;
   }
@@ -173,7 +182,7 @@ void append_table(std::string& out, const std::optional<std::string>& title,
         out += ' ';
         const std::string_view text =
             line < cells[i].size() ? std::string_view(cells[i][line]) : std::string_view();
-        out += justify(text, inner_width(widths[i]), columns[i].justify_right);
+        append_justified(out, text, inner_width(widths[i]), columns[i].justify_right);
         out += ' ';
         out += kLightV;
       }
@@ -270,8 +279,10 @@ void append_author(std::string& out, const ComplianceReport& report) {
   std::vector<std::size_t> order(all.size());
   for (std::size_t i = 0; i < order.size(); ++i)
     order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return all[a].file < all[b].file; });
+  const auto by_file = [&](std::size_t a, std::size_t b) { return all[a].file < all[b].file; };
+  // The engine hands the findings over sorted; only reorder when they are not.
+  if (!std::is_sorted(order.begin(), order.end(), by_file))
+    std::stable_sort(order.begin(), order.end(), by_file);
 
   std::vector<Row> rows;
   for (std::size_t first = 0; first < order.size();) {
@@ -404,6 +415,9 @@ std::vector<std::string> wrap_cell(std::string_view text, std::size_t width) {
   for (std::string_view line : split_lines(text)) {
     if (width == 0) {
       lines.emplace_back(line);
+    } else if (char_count(line) <= width) {
+      // Every word fits, so there is no break; only the trailing blanks go.
+      lines.emplace_back(trim_end_unicode_ws(line));
     } else {
       wrap_line(line, width, lines);
     }
