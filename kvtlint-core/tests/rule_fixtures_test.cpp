@@ -212,8 +212,8 @@ TEST_P(RuleFixture, FixesConverge) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, RuleFixture, testing::ValuesIn(fixture_paths()),
-                         [](const testing::TestParamInfo<fs::path>& info) {
-                           std::string name = info.param.stem().string();
+                         [](const testing::TestParamInfo<fs::path>& param) {
+                           std::string name = param.param.stem().string();
                            for (char& c : name)
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return name;

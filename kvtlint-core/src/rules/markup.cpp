@@ -127,19 +127,26 @@ bool is_ascii_letter(char c) {
 
 // --- check_bare_terms ---------------------------------------------------------
 
-// The tail of text[0..s] that can hold a match of a pattern made only of ASCII
-// letters and white space and anchored at the end: searching it finds the same
-// match as searching the whole prefix, without rescanning the paragraph for
-// every candidate.
-std::string_view letters_and_blanks_tail(std::string_view text, std::size_t s) {
-  std::size_t k = s;
-  while (k > 0) {
-    const auto b = static_cast<unsigned char>(text[k - 1]);
-    const bool keep =
-        is_ascii_letter(static_cast<char>(b)) || b == ' ' || (b >= 0x09 && b <= 0x0D) || b >= 0x80;
-    if (!keep) break;
-    --k;
+// Start of the trailing run of text[0..s] made of ASCII white space and
+// non-ASCII bytes. Every white space character a pattern's \s can match lies
+// in such a run, so an end-anchored pattern of letters and white space only
+// needs the text from a little before it: searching that window finds what
+// searching the whole paragraph would, without rescanning it per candidate.
+std::size_t blank_run_start(std::string_view text, std::size_t s) {
+  while (s > 0) {
+    const auto b = static_cast<unsigned char>(text[s - 1]);
+    if (b != ' ' && !(b >= 0x09 && b <= 0x0D) && !(b >= 0x1C && b <= 0x1F) && b < 0x80) break;
+    --s;
   }
+  return s;
+}
+
+// The window of text[0..s] that can hold PREV_WORD_RE's match: the letters
+// right before the trailing blanks, and the blanks.
+std::string_view previous_word_window(std::string_view text, std::size_t s) {
+  std::size_t k = blank_run_start(text, s);
+  while (k > 0 && is_ascii_letter(text[k - 1]))
+    --k;
   return text.substr(k, s - k);
 }
 
@@ -170,10 +177,11 @@ std::optional<std::size_t> innermost_open_brace(std::u32string_view chars, std::
 // One Chars node's scan for bare terms.
 class BareTermScan {
  public:
-  BareTermScan(const Node& node, std::u32string_view chars, const StringSet& terms,
-               bool skip_initials, bool in_bib)
+  BareTermScan(const Node& node, std::u32string_view chars, const LineIndex& lines,
+               const StringSet& terms, bool skip_initials, bool in_bib)
       : text_(node.text),
         chars_(chars),
+        lines_(lines),
         terms_(terms),
         skip_initials_(skip_initials),
         in_bib_(in_bib),
@@ -243,7 +251,9 @@ class BareTermScan {
   }
 
   bool sandwich_is_estimator(std::size_t s, std::size_t e) const {
-    if (OF_THE_RE->find(text_.substr(0, s))) return true;
+    const std::size_t blanks = blank_run_start(text_, s);
+    const std::size_t window = floor_char_boundary(text_, blanks > 24 ? blanks - 24 : 0);
+    if (OF_THE_RE->find(text_.substr(window, s - window))) return true;
     std::size_t k = e;
     while (k < text_.size()) {
       const char c = text_[k];
@@ -266,7 +276,7 @@ class BareTermScan {
     // C index, F statistic
     if (EPONYM_FOLLOWERS_RE->find(text_.substr(s + 1))) return true;
     // panel C
-    if (const auto caps = PREV_WORD_RE->captures(letters_and_blanks_tail(text_, s))) {
+    if (const auto caps = PREV_WORD_RE->captures(previous_word_window(text_, s))) {
       if (in_list(LABEL_WORDS, ascii_lower(caps->str(1)))) return true;
     }
     // groups A, B and C
@@ -275,10 +285,13 @@ class BareTermScan {
 
   bool in_labelled_enumeration(std::size_t s) {
     if (!enum_chains_) enum_chains_ = ENUM_CHAIN_RE->find_all(text_);
-    const std::size_t low = s > 40 ? s - 40 : 0;
-    for (const Span& m : *enum_chains_) {
-      if (m.start > s) break;
-      if (m.start < low || s >= m.end) continue;
+    // Matches do not overlap: the only one that can contain s is the first
+    // that ends after it.
+    const auto it = std::upper_bound(enum_chains_->begin(), enum_chains_->end(), s,
+                                     [](std::size_t x, const Span& m) { return x < m.end; });
+    if (it != enum_chains_->end()) {
+      const Span& m = *it;
+      if (m.start > s || m.start + 40 < s) return false;
       const std::size_t before = floor_char_boundary(text_, m.start > 24 ? m.start - 24 : 0);
       if (label_words_re().find(text_.substr(before, m.start - before))) return true;
       const std::size_t after = ceil_char_boundary(text_, std::min(m.end + 24, text_.size()));
@@ -288,17 +301,23 @@ class BareTermScan {
   }
 
   bool on_definition_line(std::size_t p) {
-    const std::size_t start = line_start(chars_, p);
+    const std::size_t start = line_start(lines_, p);
     if (definition_line_start_ != start) {
       definition_line_start_ = start;
-      definition_line_ =
-          MACRO_DEF_LINE_RE->find(utf8_slice(chars_, start, line_end(chars_, p))).has_value();
+      // The pattern looks only at the indentation, the command word and the
+      // character after it (the longest word has 20 letters).
+      std::size_t k = start;
+      while (k < chars_.size() && (chars_[k] == U' ' || chars_[k] == U'\t'))
+        ++k;
+      const std::size_t end = std::min(line_end(lines_, p, chars_.size()), k + 22);
+      definition_line_ = MACRO_DEF_LINE_RE->find(utf8_slice(chars_, start, end)).has_value();
     }
     return definition_line_;
   }
 
   std::string_view text_;
   std::u32string_view chars_;
+  const LineIndex& lines_;
   const StringSet& terms_;
   bool skip_initials_;
   bool in_bib_;
@@ -326,7 +345,7 @@ std::vector<Violation> check_bare_terms(const std::string& path, const ParsedTex
   walk(tex.nodes, [&](const Node& node, const Ancestors& ancestors) {
     if (!node.is_chars() || !is_in_prose_context(ancestors)) return;
     const bool in_bib = has_environment_ancestor(ancestors, "thebibliography");
-    BareTermScan scan(node, chars, terms, skip_initials, in_bib);
+    BareTermScan scan(node, chars, line_index, terms, skip_initials, in_bib);
     TOKEN_RE->for_each(node.text, [&](Span m) {
       const auto hit = scan.token(m.start, m.end);
       if (!hit) return true;
@@ -408,13 +427,15 @@ bool is_r_sentinel(std::string_view token) {
 
 // The bare-text half of KVT-MARKUP-003: function calls and R sentinels in one
 // prose Chars node.
-void scan_code_in_prose(const std::string& path, const LineIndex& line_index,
-                        std::u32string_view chars, const Node& node, std::vector<Violation>& out) {
+void scan_code_in_prose(const std::string& path, const LineIndex& line_index, const Node& node,
+                        OpenArgTracker& call_context, OpenArgTracker& sentinel_context,
+                        std::vector<Violation>& out) {
   const std::string_view text = node.text;
   BytePositions call_positions(node);
   FUNCTION_CALL_RE->for_each(text, [&](Span m) {
     const std::size_t p = call_positions.at(m.start);
-    if (OPEN_CODE_MACRO_RE->find(line_before(chars, p)) || in_short_optarg(chars, p)) return true;
+    call_context.seek(p);
+    if (call_context.in_open_code_macro() || call_context.in_short_optarg()) return true;
     const std::string_view call = text.substr(m.start, m.size());
     out.push_back(
         tex_violation(path, line_index, p, "KVT-MARKUP-003",
@@ -430,7 +451,8 @@ void scan_code_in_prose(const std::string& path, const LineIndex& line_index,
     const std::string_view after = text.substr(m.end);
     if (after.starts_with('\'') || after.starts_with("\u2019")) return true;
     const std::size_t p = sentinel_positions.at(m.start);
-    if (in_short_optarg(chars, p)) return true;
+    sentinel_context.seek(p);
+    if (sentinel_context.in_short_optarg()) return true;
     Fix fix{fill_template("\\code{{token}}", {{"token", token}}),
             fill_template("wrap {token} in \\code{}", {{"token", token}}), p, p + token.size()};
     out.push_back(tex_violation_with_fix(
@@ -442,9 +464,33 @@ void scan_code_in_prose(const std::string& path, const LineIndex& line_index,
   });
 }
 
+// is_code_macro_redefinition, evaluated once per line.
+class RedefinitionLines {
+ public:
+  RedefinitionLines(std::u32string_view chars, const LineIndex& lines)
+      : chars_(chars), lines_(lines) {}
+  bool at(std::size_t pos) {
+    const std::size_t start = line_start(lines_, pos);
+    if (start != start_) {
+      start_ = start;
+      answer_ =
+          CODE_MACRO_REDEF_RE->find(utf8_slice(chars_, start, line_end(lines_, pos, chars_.size())))
+              .has_value();
+    }
+    return answer_;
+  }
+
+ private:
+  std::u32string_view chars_;
+  const LineIndex& lines_;
+  std::optional<std::size_t> start_;
+  bool answer_ = false;
+};
+
 // The \texttt half of KVT-MARKUP-003.
-void check_texttt(const std::string& path, const LineIndex& line_index, const ParsedTex& tex,
-                  const Node& macro, const Ancestors& ancestors, SlotView slots, std::size_t index,
+void check_texttt(const std::string& path, const LineIndex& line_index, const Node& macro,
+                  const Ancestors& ancestors, SlotView slots, std::size_t index,
+                  OpenArgTracker& context, RedefinitionLines& redefinitions,
                   std::vector<Violation>& out) {
   for (const Node* a : ancestors) {
     if (a->is_environment() &&
@@ -457,7 +503,8 @@ void check_texttt(const std::string& path, const LineIndex& line_index, const Pa
   }
   if (is_inside_algorithm(ancestors)) return;
   const std::size_t m = macro.pos;
-  if (in_short_optarg(tex.chars, m) || is_code_macro_redefinition(tex.chars, m)) return;
+  context.seek(m);
+  if (context.in_short_optarg() || redefinitions.at(m)) return;
   const std::string arg = macro_args_text(macro, slots, index);
   const std::string_view x = trim_unicode_ws(arg);
   if (texttt_is_noncode(x)) return;
@@ -501,6 +548,11 @@ std::vector<Violation> check_markup_003(const std::string& path, const ParsedTex
   for (const Captures& caps : WRAPPER_DEF_RE->captures_all(tex.source))
     wrappers.emplace(caps.matched(1) ? caps.str(1) : caps.str(2));
   const LineIndex line_index = line_index_for(tex);
+  // The walk meets Chars nodes and \texttt macros in ascending position, so
+  // each pass over the line prefixes moves forward only.
+  OpenArgTracker call_context(tex.chars);
+  OpenArgTracker sentinel_context(tex.chars);
+  RedefinitionLines redefinitions(tex.chars, line_index);
   Ancestors ancestors;
   walk_with_context(
       SlotView(tex.nodes), ancestors,
@@ -513,9 +565,9 @@ std::vector<Violation> check_markup_003(const std::string& path, const ParsedTex
                                  }) ||
               is_inside_algorithm(anc) || has_environment_ancestor(anc, "thebibliography"))
             return;
-          scan_code_in_prose(path, line_index, tex.chars, node, out);
+          scan_code_in_prose(path, line_index, node, call_context, sentinel_context, out);
         } else if (node.is_macro("texttt")) {
-          check_texttt(path, line_index, tex, node, anc, slots, index, out);
+          check_texttt(path, line_index, node, anc, slots, index, call_context, redefinitions, out);
         }
       });
   return out;
@@ -557,6 +609,56 @@ std::vector<Violation> check_markup_004(const std::string& path, const ParsedTex
   return out;
 }
 
+void OpenArgTracker::seek(std::size_t pos) {
+  pos = std::min(pos, chars_.size());
+  if (pos < pos_) {
+    pos_ = line_start(chars_, pos);
+    line_start_ = pos_;
+    optarg_open_ = false;
+    code_open_ = false;
+  }
+  for (; pos_ < pos; ++pos_)
+    step(pos_);
+}
+
+void OpenArgTracker::step(std::size_t i) {
+  switch (chars_[i]) {
+    case U'\n':
+      line_start_ = i + 1;
+      optarg_open_ = false;
+      code_open_ = false;
+      break;
+    case U'[':
+      if (!optarg_open_) optarg_open_ = opens(*OPEN_SHORT_OPTARG_RE, i);
+      break;
+    case U']':
+      optarg_open_ = false;
+      break;
+    case U'{':
+      // Any later brace closes the argument or opens another one.
+      code_open_ = opens(*OPEN_CODE_MACRO_RE, i);
+      break;
+    case U'}':
+      code_open_ = false;
+      break;
+    default:
+      break;
+  }
+}
+
+bool OpenArgTracker::opens(const Regex& pattern, std::size_t k) const {
+  // The pattern ends in the bracket or brace; what precedes it is a backslash,
+  // a word of letters and an optional star. Matching that window answers as
+  // matching the whole line before the position would.
+  std::size_t s = k;
+  if (s > line_start_ && chars_[s - 1] == U'*') --s;
+  while (s > line_start_ && chars_[s - 1] < 0x80 &&
+         is_ascii_letter(static_cast<char>(chars_[s - 1])))
+    --s;
+  if (s == line_start_ || chars_[s - 1] != U'\\') return false;
+  return pattern.find(utf8_slice(chars_, s - 1, k + 1)).has_value();
+}
+
 bool is_inside_algorithm(const Ancestors& ancestors) {
   return any_environment_ancestor(
       ancestors, [](std::string_view name) { return in_list(ALGORITHM_ENVIRONMENTS, name); });
@@ -566,23 +668,32 @@ bool in_short_optarg(std::u32string_view chars, std::size_t pos) {
   return OPEN_SHORT_OPTARG_RE->find(line_before(chars, pos)).has_value();
 }
 
+bool in_open_code_macro(std::u32string_view chars, std::size_t pos) {
+  return OPEN_CODE_MACRO_RE->find(line_before(chars, pos)).has_value();
+}
+
 bool is_code_macro_redefinition(std::u32string_view chars, std::size_t pos) {
   return CODE_MACRO_REDEF_RE->find(whole_line(chars, pos)).has_value();
 }
 
 bool is_table_cell_letter(std::u32string_view chars, std::size_t start, std::size_t end) {
-  std::u32string_view before = char_slice(chars, line_start(chars, start), start);
-  while (!before.empty() && is_unicode_whitespace(before.back()))
-    before.remove_suffix(1);
-  while (!before.empty() && before.back() == U'{')
-    before.remove_suffix(1);
-  std::u32string_view after = char_slice(chars, end, line_end(chars, end));
-  while (!after.empty() && is_unicode_whitespace(after.front()))
-    after.remove_prefix(1);
-  while (!after.empty() && after.front() == U'}')
-    after.remove_prefix(1);
-  if (before.empty() || before.back() != U'&' || after.empty()) return false;
-  return after.front() == U'&' || after.starts_with(U"\\\\");
+  // Only the characters next to the span matter, so look outwards from it
+  // without slicing the whole line. A '\n' ends the line on either side.
+  start = std::min(start, chars.size());
+  end = std::min(std::max(end, start), chars.size());
+  std::size_t b = start;
+  while (b > 0 && chars[b - 1] != U'\n' && is_unicode_whitespace(chars[b - 1]))
+    --b;
+  while (b > 0 && chars[b - 1] == U'{')
+    --b;
+  if (b == 0 || chars[b - 1] != U'&') return false;
+  std::size_t a = end;
+  while (a < chars.size() && chars[a] != U'\n' && is_unicode_whitespace(chars[a]))
+    ++a;
+  while (a < chars.size() && chars[a] == U'}')
+    ++a;
+  if (a >= chars.size()) return false;
+  return chars[a] == U'&' || (chars[a] == U'\\' && a + 1 < chars.size() && chars[a + 1] == U'\\');
 }
 
 bool texttt_is_noncode(std::string_view text) {

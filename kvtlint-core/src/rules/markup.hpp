@@ -40,10 +40,39 @@ std::vector<Violation> check_markup_004(const std::string& path, const ParsedTex
 // package name ("mypkg: ...").
 std::vector<Violation> check_title_package_idiom(const std::string& path, const ParsedTex& tex);
 
+class Regex;
+
+// The two line-prefix tests of KVT-MARKUP-003 for positions asked in ascending
+// order: whether the line before the position holds a still-open short
+// optional argument (as in_short_optarg) or a still-open argument of a code
+// macro such as \code{ or \texttt{. Moving forward costs the characters
+// passed over, so a rule can ask about every match of a long line; asking
+// about an earlier position restarts from the start of its line.
+class OpenArgTracker {
+ public:
+  explicit OpenArgTracker(std::u32string_view chars) : chars_(chars) {}
+  void seek(std::size_t pos);
+  bool in_short_optarg() const { return optarg_open_; }
+  bool in_open_code_macro() const { return code_open_; }
+
+ private:
+  void step(std::size_t i);
+  // The command word right before the bracket or brace at `k` opens `pattern`.
+  bool opens(const Regex& pattern, std::size_t k) const;
+
+  std::u32string_view chars_;
+  std::size_t pos_ = 0;
+  std::size_t line_start_ = 0;
+  bool optarg_open_ = false;
+  bool code_open_ = false;
+};
+
 // Some ancestor is an algorithm environment (algorithm, algorithmic, ...).
 bool is_inside_algorithm(const Ancestors& ancestors);
 // `pos` lies in the still-open [...] of a caption or sectioning command on its line.
 bool in_short_optarg(std::u32string_view chars, std::size_t pos);
+// `pos` lies in the still-open argument of a code macro (\code{, \texttt{, ...) on its line.
+bool in_open_code_macro(std::u32string_view chars, std::size_t pos);
 // The line holding `pos` (re)defines \code, \pkg or \proglang.
 bool is_code_macro_redefinition(std::u32string_view chars, std::size_t pos);
 // chars[start, end) stands alone in a table cell: '&' before it, '&' or '\\' after it.

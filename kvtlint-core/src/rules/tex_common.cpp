@@ -35,6 +35,16 @@ std::size_t line_end(std::u32string_view chars, std::size_t pos) {
   return pos;
 }
 
+std::size_t line_start(const LineIndex& lines, std::size_t pos) {
+  const auto it = std::lower_bound(lines.newlines.begin(), lines.newlines.end(), pos);
+  return it == lines.newlines.begin() ? 0 : *(it - 1) + 1;
+}
+
+std::size_t line_end(const LineIndex& lines, std::size_t pos, std::size_t text_length) {
+  const auto it = std::lower_bound(lines.newlines.begin(), lines.newlines.end(), pos);
+  return it == lines.newlines.end() ? text_length : std::min(*it, text_length);
+}
+
 std::u32string_view char_slice(std::u32string_view chars, std::size_t start, std::size_t end) {
   end = std::min(end, chars.size());
   start = std::min(start, end);

@@ -44,6 +44,12 @@ std::size_t line_start(std::u32string_view chars, std::size_t pos);
 // End of the line holding `pos`: the first '\n' at or after `pos`, or the text's end.
 std::size_t line_end(std::u32string_view chars, std::size_t pos);
 
+// The same through the document's LineIndex: a binary search instead of a walk
+// along the line, for rules that ask about many positions of long lines.
+// `text_length` is the length of the characters the index was built from.
+std::size_t line_start(const LineIndex& lines, std::size_t pos);
+std::size_t line_end(const LineIndex& lines, std::size_t pos, std::size_t text_length);
+
 // chars[start, end) with both ends clamped to the text (an inverted range is empty).
 std::u32string_view char_slice(std::u32string_view chars, std::size_t start, std::size_t end);
 // The same slice as UTF-8, for pattern searches.
