@@ -119,6 +119,7 @@ TEST(Markup001, SkipConditionsInOrder) {
       // 8. Definition lines.
       {"\\newenvironment{lang}{R begin}{Python end}", {}},
       {"  \\DeclareRobustCommand{\\x}{R}", {}},
+      {"\\def\\lang{R}", {}},
       // 9. Inside a definition body on a later line (brace scan).
       {"\\newenvironment{lang}{%\n  R begin}{Python end}", {}},
       {"\\newenvironment{lang}[1][x]{\\begin{center}\n  R {inner} R}{}", {}},

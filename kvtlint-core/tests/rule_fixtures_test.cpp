@@ -7,9 +7,10 @@
 //
 // An expectation is a rule id and a line:column, where the line is absolute
 // (`12:9`) or relative to the comment's own line (`@-1:21`, `@0:5`); several
-// may share one comment, separated by commas. A line starting
-// `% rules: KVT-MARKUP KVT-XREF-002` limits the fixture to the rules whose ids start with one of
-// the given prefixes, so a family's fixture is not disturbed by other families' findings.
+// may share one comment, separated by commas. A line starting with
+// `% rules:` and a list of id prefixes (`% rules: KVT-MARKUP KVT-XREF-002`)
+// limits the fixture to the rules whose ids start with one of them, so one
+// family's fixture is not disturbed by another family's findings.
 //
 // Every fixture must also converge under its fixes: applying all of them
 // (non-overlapping, from the end) and linting again leaves exactly the findings
