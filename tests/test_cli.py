@@ -131,3 +131,30 @@ def test_rules_listing():
     table = run("rules")
     assert table.returncode == 0 and "KVT-XREF-007" in table.stdout
     assert max(len(line) for line in table.stdout.splitlines()) <= 120
+
+
+@pytest.mark.parametrize(
+    "overrides, fail_on, code",
+    [
+        ("", None, 1),  # default fail-on warning
+        ("", "error", 0),
+        ("", "warning", 1),
+        ("", "info", 1),
+        ('[severity_overrides]\nKVT-MARKUP-001 = "info"\n', "warning", 0),
+        ('[severity_overrides]\nKVT-MARKUP-001 = "info"\n', "info", 1),
+        ('fail_on = "error"\n', None, 0),
+        ('[severity_overrides]\nKVT-MARKUP-001 = "error"\n', "error", 1),
+    ],
+)
+def test_exit_codes_follow_fail_on(hermetic_cwd, overrides, fail_on, code):
+    (hermetic_cwd / ".kvt-lint.toml").write_text(overrides)
+    (hermetic_cwd / "paper.tex").write_text("We fit the model in R and compare it.\n")
+    args = ["paper.tex"] + (["--fail-on", fail_on] if fail_on else [])
+    result = run(*args)
+    assert result.returncode == code, result.stderr
+    assert "KVT-MARKUP-001" in result.stdout
+
+
+def test_clean_file_exits_0(hermetic_cwd):
+    (hermetic_cwd / "paper.tex").write_text("Plain prose without names.\n")
+    assert run("paper.tex").returncode == 0
