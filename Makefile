@@ -6,7 +6,7 @@ BUILD_ASAN := build/asan
 BUILD_BENCH := build/bench
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all bootstrap install cxx-test py-test test demo asan bench format format-check clean
+.PHONY: all bootstrap install cxx-test py-test test demo asan bench screenshot format format-check clean
 
 all: install
 
@@ -43,6 +43,9 @@ bench: bootstrap
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DKVT_BUILD_BENCH=ON
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
 	$(BUILD_BENCH)/bench/kvt_bench
+
+screenshot: install
+	./examples/screenshot.sh
 
 format:
 	find kvtlint-core binding cli bench -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i

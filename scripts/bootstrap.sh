@@ -33,6 +33,7 @@ fi
 pip_missing=()
 "$PYTHON" -c "import pytest" 2>/dev/null || pip_missing+=("pytest>=7")
 "$PYTHON" -c "import scikit_build_core" 2>/dev/null || pip_missing+=("scikit-build-core>=0.8")
+"$PYTHON" -c "import jsonschema" 2>/dev/null || pip_missing+=("jsonschema>=4")
 command -v cmake >/dev/null || pip_missing+=("cmake>=3.20")
 command -v ninja >/dev/null || pip_missing+=("ninja")
 if ((${#pip_missing[@]})); then
