@@ -272,7 +272,8 @@ bool bench_bib_linearity(Inputs& in) {
 // terminal report) on the same 10 MB LaTeX input as tex_parse, once with every
 // registered rule and once with every rule ignored, so the cost of the rules
 // shows beside the cost of everything else.
-double time_lint(const std::string& tex, const kvt::RawOverrides& overrides, std::size_t& findings) {
+double time_lint(const std::string& tex, const kvt::RawOverrides& overrides,
+                 std::size_t& findings) {
   const std::vector<kvt::SourceFile> files = {{"bench.tex", tex}};
   return best_of(3, [&] {
     const kvt::LintOutcome outcome = kvt::lint_and_render(files, overrides);
@@ -287,7 +288,8 @@ bool bench_render(Inputs& in) {
               mb(in.tex.size()) / with_rules, with_rules, findings);
   kvt::RawOverrides none;
   std::vector<std::string> every_rule;
-  for (const kvt::RuleMeta& rule : kvt::catalogue()) every_rule.emplace_back(rule.id);
+  for (const kvt::RuleMeta& rule : kvt::catalogue())
+    every_rule.emplace_back(rule.id);
   none.ignore_rules = every_rule;
   const double without = time_lint(in.tex, none, findings);
   std::printf("  render, every rule ignored    %8.1f MB/s  (%.3f s, %zu findings)\n",

@@ -52,7 +52,7 @@ std::string_view file_name_of(std::string_view path) {
 ParsedTexFileDoc tex_file_doc(std::string path, ParsedTex tex) {
   ParsedTexFileDoc doc;
   doc.path = std::move(path);
-  doc.line_index = LineIndex::with_offset(tex.chars, tex.line_offset);
+  doc.line_index = tex.line_index();
   doc.tex = std::move(tex);
   return doc;
 }

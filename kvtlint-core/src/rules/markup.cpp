@@ -340,7 +340,7 @@ std::vector<Violation> check_bare_terms(const std::string& path, const ParsedTex
                                         const StringSet& terms, std::string_view rule_id,
                                         std::string_view macro, bool skip_initials) {
   std::vector<Violation> out;
-  const LineIndex line_index = line_index_for(tex);
+  const LineIndex& line_index = line_index_for(tex);
   const std::u32string_view chars = tex.chars;
   walk(tex.nodes, [&](const Node& node, const Ancestors& ancestors) {
     if (!node.is_chars() || !is_in_prose_context(ancestors)) return;
@@ -394,7 +394,7 @@ std::vector<Violation> check_markup_002(const std::string& path, const ParsedTex
 //   \title{mypkg: Fast Fitting}      -> \title{\pkg{mypkg}: Fast Fitting}
 std::vector<Violation> check_title_package_idiom(const std::string& path, const ParsedTex& tex) {
   std::vector<Violation> out;
-  std::optional<LineIndex> line_index;
+  const LineIndex* line_index = nullptr;
   const std::u32string_view chars = tex.chars;
   int unused = 0;
   iter_with_parent_visit(tex.nodes, unused, [&](int&, SlotView, std::size_t, const Node& node) {
@@ -409,7 +409,7 @@ std::vector<Violation> check_title_package_idiom(const std::string& path, const 
     const auto caps = TITLE_PKG_IDIOM_RE->captures(trim_start_unicode_ws(title));
     if (!caps) return;
     if (TITLE_PKG_SOURCE_RE->find(utf8_slice(chars, node.pos, node.end()))) return;
-    if (!line_index) line_index = line_index_for(tex);
+    if (line_index == nullptr) line_index = &line_index_for(tex);
     out.push_back(tex_violation(
         path, *line_index, node.pos, "KVT-MARKUP-002",
         fill_template("Wrap the leading package name {quoted_name} in \\pkg{{name}} in the "
@@ -547,7 +547,7 @@ std::vector<Violation> check_markup_003(const std::string& path, const ParsedTex
   StringSet wrappers;
   for (const Captures& caps : WRAPPER_DEF_RE->captures_all(tex.source))
     wrappers.emplace(caps.matched(1) ? caps.str(1) : caps.str(2));
-  const LineIndex line_index = line_index_for(tex);
+  const LineIndex& line_index = line_index_for(tex);
   // The walk meets Chars nodes and \texttt macros in ascending position, so
   // each pass over the line prefixes moves forward only.
   OpenArgTracker call_context(tex.chars);
@@ -579,7 +579,7 @@ std::vector<Violation> check_markup_003(const std::string& path, const ParsedTex
 std::vector<Violation> check_markup_004(const std::string& path, const ParsedTex& tex,
                                         std::uint32_t) {
   std::vector<Violation> out;
-  std::optional<LineIndex> line_index;
+  const LineIndex* line_index = nullptr;
   int unused = 0;
   iter_with_parent_visit(tex.nodes, unused, [&](int&, SlotView, std::size_t, const Node& node) {
     if (!node.is_macro() || !in_list(SECTIONING_MACROS_004, node.name())) return;
@@ -591,7 +591,7 @@ std::vector<Violation> check_markup_004(const std::string& path, const ParsedTex
     collect_plain_text(group->children, collected);
     const std::string spaced = WHITESPACE_RUN_RE->replace_all_literal(collected, " ");
     const std::string_view plain = trim_unicode_ws(spaced);
-    if (!line_index) line_index = line_index_for(tex);
+    if (line_index == nullptr) line_index = &line_index_for(tex);
     std::string suggestion =
         "Provide a plain-text section title as the optional argument: \\section[plain]{...}.";
     if (plain.empty()) {

@@ -6,8 +6,8 @@
 
 namespace kvt {
 
-LineIndex line_index_for(const ParsedTex& tex) {
-  return LineIndex::with_offset(tex.chars, tex.line_offset);
+const LineIndex& line_index_for(const ParsedTex& tex) {
+  return tex.line_index();
 }
 
 std::size_t BytePositions::at(std::size_t byte) {

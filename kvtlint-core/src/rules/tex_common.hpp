@@ -17,7 +17,7 @@ namespace kvt {
 
 // The LineIndex a rule reports through: built from the document's characters
 // and its line offset.
-LineIndex line_index_for(const ParsedTex& tex);
+const LineIndex& line_index_for(const ParsedTex& tex);
 
 // Document positions of byte offsets inside one Chars node's text. Offsets
 // asked in ascending order cost only the bytes between them, so scanning all

@@ -237,4 +237,11 @@ std::string dump_nodes(const std::vector<Node>& nodes) {
   return out;
 }
 
+const LineIndex& ParsedTex::line_index() const {
+  if (!line_index_) {
+    line_index_ = std::make_shared<const LineIndex>(LineIndex::with_offset(chars, line_offset));
+  }
+  return *line_index_;
+}
+
 }  // namespace kvt

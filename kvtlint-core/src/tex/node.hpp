@@ -8,10 +8,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tex/position.hpp"
 
 namespace kvt {
 
@@ -68,6 +71,15 @@ struct ParsedTex {
   std::u32string chars;  // the same text, one entry per character
   std::vector<Node> nodes;
   std::uint32_t line_offset = 0;  // lines before this text in its file
+
+  // LineIndex::with_offset(chars, line_offset), built on first use and kept:
+  // every rule turns positions into lines, and a large file should be scanned
+  // for line feeds once, not once per rule. Not for concurrent first use; a
+  // parse belongs to the call that made it.
+  const LineIndex& line_index() const;
+
+ private:
+  mutable std::shared_ptr<const LineIndex> line_index_;
 };
 
 // A compact one-line dump of a node list for tests and debugging, e.g.
