@@ -180,8 +180,8 @@ TEST(Neutralize, RandomInputsKeepLength) {
 }
 
 // ---------------------------------------------------------------------------
-// Reference implementations written straight from Part 2.4 with the quoted
-// patterns and naive scans, to check the linear implementations against.
+// Reference implementations written straight from the masking rules with the
+// original patterns and naive scans, to check the linear implementations against.
 
 const LazyRegex kMacroDefHead{
     R"(\\(?:(?P<env>(?:re)?newenvironment)|(?P<cmd>(?:re)?newcommand|providecommand)|(?P<def>def))\*?)"};

@@ -29,7 +29,7 @@ struct Row {
   const char* expected;
 };
 
-// One row per edge case of Parts 2.1 and 2.3 (and some more).
+// One row per parser edge case worth pinning down.
 const Row kRows[] = {
     // Special tokens; `---` before `--`.
     {"a--b", R"(Chars"a" Specials"--" Chars"b")"},

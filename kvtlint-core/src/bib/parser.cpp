@@ -1,4 +1,4 @@
-// Part 3.1: the tolerant BibTeX parser. Iterative throughout: nesting in the
+// The tolerant BibTeX parser. Iterative throughout: nesting in the
 // input only ever raises a counter, never the call depth. Linear in the input
 // apart from the per-entry field bookkeeping, which is hashed.
 #include "bib/parser.hpp"

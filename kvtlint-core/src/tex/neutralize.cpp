@@ -1,4 +1,4 @@
-// Part 2.4: the three masking passes. Every pass works on bytes, is iterative
+// The three masking passes. Every pass works on bytes, is iterative
 // and (near-)linear, and only overwrites the ASCII bytes '$', '%' and '\' with
 // other ASCII bytes, so the output has the input's byte length and character
 // count and stays valid UTF-8 when the input was.

@@ -1,4 +1,4 @@
-// Part 2.3: the recursive-descent TeX parser over characters.
+// The recursive-descent TeX parser over characters.
 //
 // Nesting guard. Each `parse_nodelist` call knows its depth: the top-level
 // list is depth 0, and every construct opened from a list at depth d (brace

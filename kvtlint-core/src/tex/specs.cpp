@@ -24,7 +24,7 @@ SpecMap build(std::initializer_list<SpecRow> rows) {
   return map;
 }
 
-// Part 2.2, macro specifications: 198 entries.
+// Macro argument specifications: 198 entries.
 const SpecMap& macro_specs() {
   static const SpecMap kMap = build({
       {"", {"nopagecolor"}},
@@ -92,7 +92,7 @@ const SpecMap& macro_specs() {
   return kMap;
 }
 
-// Part 2.2, environment specifications: 42 entries.
+// Environment argument specifications: 42 entries.
 const SpecMap& environment_specs() {
   static const SpecMap kMap = build({
       {"",
