@@ -297,6 +297,43 @@ bool bench_render(Inputs& in) {
   return true;
 }
 
+// Hostile nesting: each input opens far more constructs than the nesting guard
+// lets the parser follow, so the tree is as deep as it can get and everything
+// past the guard is a long run of siblings under the deepest node.
+bool bench_deep(Inputs&) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"1M nested braces", std::string(1'000'000, '{') + "R" + std::string(1'000'000, '}')},
+      {"300k nested \\\\[",
+       [] {
+         std::string t;
+         for (int i = 0; i < 300'000; ++i)
+           t += "\\\\[";
+         return t;
+       }()},
+      {"300k nested \\section{",
+       [] {
+         std::string t;
+         for (int i = 0; i < 300'000; ++i)
+           t += "\\section{";
+         return t;
+       }()},
+      {"200k \\begin{x}$\\emph{[",
+       [] {
+         std::string t;
+         for (int i = 0; i < 200'000; ++i)
+           t += "\\begin{x}$\\emph{[";
+         return t;
+       }()},
+  };
+  for (const auto& [label, text] : cases) {
+    std::size_t findings = 0;
+    const double seconds = time_lint(text, {}, findings);
+    std::printf("  %-28s %6.2f MB  %7.3f s  (%zu findings)\n", label, mb(text.size()), seconds,
+                findings);
+  }
+  return true;
+}
+
 bool bench_rules(Inputs&) {
   run_rules_bench();
   return true;
@@ -322,6 +359,7 @@ constexpr Benchmark kBenchmarks[] = {
     {"bib_linearity", "BibTeX: time of 16x input / time of 1x (must be <= 17)",
      bench_bib_linearity},
     {"render", "whole lint pass on the tex_parse input, with and without the rules", bench_render},
+    {"deep", "whole lint pass on hostile, deeply nested inputs", bench_deep},
     {"rules", "each registered TeX rule on large manuscripts", bench_rules},
     {"renderers", "each report format on 100,000 findings", bench_renderers},
 };

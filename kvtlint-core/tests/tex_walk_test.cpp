@@ -276,3 +276,39 @@ TEST(Extract, MacroArgsText) {
 
 }  // namespace
 }  // namespace kvt
+
+namespace kvt {
+namespace {
+
+// Every way the parser makes a Macro or an Environment records its name classes,
+// so the ancestor predicates never have to look names up.
+TEST(NameClasses, SetOnEveryParsedMacroAndEnvironment) {
+  const ParsedTex tex = parse_tex_source(
+      "\\citep[see]{k} \\pkg x \\textbf\\code{y} \\index{i} \\foo"
+      "\\begin{thebibliography}{9}\\end{thebibliography}\\begin{Sinput}a\\end{Sinput}"
+      "\\begin{algorithm}b\\end{algorithm}\\begin{align}c\\end{align}");
+  std::vector<std::pair<std::string, std::uint16_t>> seen;
+  walk(tex.nodes, [&](const Node& node, const Ancestors&) {
+    if (node.is_macro() || node.is_environment()) seen.emplace_back(node.name(), node.name_classes);
+  });
+  const std::vector<std::pair<std::string, std::uint16_t>> expected = {
+      {"citep", kCiteMacro},
+      {"pkg", kCodeMarkupMacro},
+      {"textbf", 0},
+      {"code", kCodeMarkupMacro | kVerbOrCodeMacro},  // an argument macro of \textbf
+      {"index", kIndexMacro},
+      {"foo", 0},
+      {"thebibliography", kBibliographyEnvironment},
+      {"Sinput", kVerbatimEnvironment},
+      {"algorithm", kAlgorithmEnvironment},
+      {"align", kMathEnvironment},
+  };
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(classify_name(NodeKind::Environment, "pkg"), 0);
+  EXPECT_EQ(classify_name(NodeKind::Macro, "Sinput"), 0);
+  EXPECT_EQ(classify_name(NodeKind::Macro, "label"), kMetadataMacro);
+  EXPECT_EQ(classify_name(NodeKind::Macro, "section*"), kSectioningMacro);
+}
+
+}  // namespace
+}  // namespace kvt

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <unordered_set>
 
 #include "regex.hpp"
 #include "rules/rule_helpers.hpp"
@@ -76,29 +77,18 @@ constexpr std::array<std::string_view, 53> PLAIN_TEXT_MACROS = {
     // letters
     "ss", "aa", "AA", "ae", "AE", "oe", "OE", "o", "O", "l", "L", "i", "j", "S", "P"};
 
-constexpr std::array<std::string_view, 29> CODE_MARKUP_MACRO_NAMES = {
-    "pkg",      "proglang", "code",  "verb",      "url",       "email",   "fct",     "Rcmd",
-    "Rpackage", "Rclass",   "Rfun",  "Rfunction", "Rargument", "Rstring", "Robject", "script",
-    "Com",      "Comt",     "hlstd", "hlkwa",     "hlopt",     "hlkwd",   "hlstr",   "hlcom",
-    "hlnum",    "hlsng",    "hlslc", "hlppc",     "hlpps"};
-
-constexpr std::array<std::string_view, 4> INDEX_MACROS = {"index", "glsadd", "glossary",
-                                                          "nomenclature"};
-
-constexpr std::array<std::string_view, 7> ALGORITHM_ENVIRONMENTS = {
-    "ALC@g",       "algorithm",    "pseudocode",  "algorithmic",
-    "algorithm2e", "algorithmicx", "algorithmial"};
-
-constexpr std::array<std::string_view, 14> CODE_ENVIRONMENTS = {
-    "Code",       "verbatim", "Verbatim", "verbatim*", "CodeInput", "CodeOutput", "CodeChunk",
-    "lstlisting", "Sinput",   "Soutput",  "Schunk",    "Scode",     "alltt",      "tabbing"};
-
 constexpr std::array<std::string_view, 8> R_SENTINELS = {
     "NA", "NULL", "TRUE", "FALSE", "NA_real_", "NA_integer_", "NA_complex_", "NA_character_"};
 
 constexpr std::array<std::string_view, 10> SECTIONING_MACROS_004 = {
     "section",    "section*",    "chapter",      "chapter*",      "paragraph",
     "subsection", "subsection*", "subparagraph", "subsubsection", "subsubsection*"};
+
+bool is_plain_text_macro(std::string_view name) {
+  static const auto* const kNames =
+      new std::unordered_set<std::string_view>(PLAIN_TEXT_MACROS.begin(), PLAIN_TEXT_MACROS.end());
+  return kNames->count(name) > 0;
+}
 
 template <std::size_t N>
 bool in_list(const std::array<std::string_view, N>& list, std::string_view name) {
@@ -344,7 +334,7 @@ std::vector<Violation> check_bare_terms(const std::string& path, const ParsedTex
   const std::u32string_view chars = tex.chars;
   walk(tex.nodes, [&](const Node& node, const Ancestors& ancestors) {
     if (!node.is_chars() || !is_in_prose_context(ancestors)) return;
-    const bool in_bib = has_environment_ancestor(ancestors, "thebibliography");
+    const bool in_bib = any_ancestor_in(ancestors, kBibliographyEnvironment);
     BareTermScan scan(node, chars, line_index, terms, skip_initials, in_bib);
     TOKEN_RE->for_each(node.text, [&](Span m) {
       const auto hit = scan.token(m.start, m.end);
@@ -492,16 +482,13 @@ void check_texttt(const std::string& path, const LineIndex& line_index, const No
                   const Ancestors& ancestors, SlotView slots, std::size_t index,
                   OpenArgTracker& context, RedefinitionLines& redefinitions,
                   std::vector<Violation>& out) {
-  for (const Node* a : ancestors) {
-    if (a->is_environment() &&
-        (in_list(CODE_ENVIRONMENTS, a->name()) || a->name() == "thebibliography"))
-      return;
-    if (a->is_macro() &&
-        (a->name() == "verb" || a->name() == "code" ||
-         in_list(CODE_MARKUP_MACRO_NAMES, a->name()) || in_list(INDEX_MACROS, a->name())))
-      return;
+  // Code environments (the verbatim-like ones), the bibliography, code
+  // markup, index entries and algorithms.
+  if (any_ancestor_in(ancestors, kVerbatimEnvironment | kBibliographyEnvironment |
+                                     kCodeMarkupMacro | kVerbOrCodeMacro | kIndexMacro |
+                                     kAlgorithmEnvironment)) {
+    return;
   }
-  if (is_inside_algorithm(ancestors)) return;
   const std::size_t m = macro.pos;
   context.seek(m);
   if (context.in_short_optarg() || redefinitions.at(m)) return;
@@ -559,11 +546,11 @@ std::vector<Violation> check_markup_003(const std::string& path, const ParsedTex
       [&](const Node& node, const Ancestors& anc, SlotView slots, std::size_t index) {
         if (node.is_chars()) {
           if (!is_in_prose_context(anc)) return;
-          if (any_macro_ancestor(anc,
-                                 [&](std::string_view name) {
-                                   return wrappers.contains(name) || in_list(INDEX_MACROS, name);
-                                 }) ||
-              is_inside_algorithm(anc) || has_environment_ancestor(anc, "thebibliography"))
+          if (any_ancestor_in(anc, kIndexMacro | kAlgorithmEnvironment | kBibliographyEnvironment))
+            return;
+          if (!wrappers.empty() && any_macro_ancestor(anc, [&](std::string_view name) {
+                return wrappers.contains(name);
+              }))
             return;
           scan_code_in_prose(path, line_index, node, call_context, sentinel_context, out);
         } else if (node.is_macro("texttt")) {
@@ -660,8 +647,7 @@ bool OpenArgTracker::opens(const Regex& pattern, std::size_t k) const {
 }
 
 bool is_inside_algorithm(const Ancestors& ancestors) {
-  return any_environment_ancestor(
-      ancestors, [](std::string_view name) { return in_list(ALGORITHM_ENVIRONMENTS, name); });
+  return any_ancestor_in(ancestors, kAlgorithmEnvironment);
 }
 
 bool in_short_optarg(std::u32string_view chars, std::size_t pos) {
@@ -713,7 +699,7 @@ void collect_plain_text(const std::vector<Node>& nodes, std::string& out) {
         collect_plain_text(node.children, out);
         break;
       case NodeKind::Macro:
-        if (in_list(PLAIN_TEXT_MACROS, node.name())) break;
+        if (is_plain_text_macro(node.name())) break;
         for (const auto& slot : node.args)
           if (slot && slot->is_group() && !slot->bracketed())
             collect_plain_text(slot->children, out);
@@ -726,13 +712,23 @@ void collect_plain_text(const std::vector<Node>& nodes, std::string& out) {
   }
 }
 
+namespace {
+
+// Visits what `walk` visits, in the same order, and stops at the first markup.
+bool slots_contain_markup(SlotView slots) {
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    const Node* node = slots[i];
+    if (node == nullptr) continue;
+    if (node->is_math() || (node->is_macro() && !is_plain_text_macro(node->name()))) return true;
+    if (slots_contain_markup(children_slots(*node))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool mandatory_arg_contains_markup(const std::vector<Node>& nodes) {
-  bool found = false;
-  walk(nodes, [&](const Node& node, const Ancestors&) {
-    if (node.is_math() || (node.is_macro() && !in_list(PLAIN_TEXT_MACROS, node.name())))
-      found = true;
-  });
-  return found;
+  return slots_contain_markup(SlotView(nodes));
 }
 
 }  // namespace kvt

@@ -200,6 +200,10 @@ void mask_begin_end(std::string_view t, std::string& out, std::size_t open, std:
 
 }  // namespace
 
+std::span<const std::string_view> verbatim_like_environments() {
+  return kVerbatimLike;
+}
+
 bool is_verbatim_like_environment(std::string_view name) {
   for (std::string_view candidate : kVerbatimLike) {
     if (candidate == name) return true;

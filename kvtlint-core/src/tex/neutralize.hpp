@@ -3,12 +3,14 @@
 // has the input's byte length and character count.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace kvt {
 
 // The verbatim-like environments, shared with the prose predicates.
+std::span<const std::string_view> verbatim_like_environments();
 bool is_verbatim_like_environment(std::string_view name);
 
 std::string preprocess(std::string_view text);

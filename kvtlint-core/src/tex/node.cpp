@@ -59,6 +59,7 @@ Node Node::make_macro(std::string name, std::vector<std::optional<Node>> args, s
   Node node;
   node.kind = NodeKind::Macro;
   node.text = std::move(name);
+  node.classify();
   node.args = std::move(args);
   node.pos = pos;
   node.len = len;
@@ -81,6 +82,7 @@ Node Node::make_environment(std::string name, std::vector<std::optional<Node>> a
   Node node;
   node.kind = NodeKind::Environment;
   node.text = std::move(name);
+  node.classify();
   node.args = std::move(args);
   node.children = std::move(children);
   node.pos = pos;

@@ -20,6 +20,25 @@ namespace kvt {
 
 enum class NodeKind : std::uint8_t { Chars, Comment, Macro, Group, Environment, Math, Specials };
 
+// Name lists a Macro or Environment belongs to, worked out once when the node
+// is made. Rules ask the ancestors of every text node about these lists, so
+// a bit test here keeps that cheap however deep the tree is.
+enum NameClass : std::uint16_t {
+  kCodeMarkupMacro = 1u << 0,          // \pkg, \proglang, \code, \verb, \url, ... (29)
+  kSectioningMacro = 1u << 1,          // \chapter ... \subparagraph (10)
+  kMetadataMacro = 1u << 2,            // \title, \author, \label, \ref, \usepackage, ... (37)
+  kCiteMacro = 1u << 3,                // \cite, \citep, \citet, ... (15)
+  kVerbOrCodeMacro = 1u << 4,          // \verb and \code
+  kIndexMacro = 1u << 5,               // \index, \glsadd, \glossary, \nomenclature
+  kVerbatimEnvironment = 1u << 6,      // Code, verbatim, Sinput, lstlisting, ... (14)
+  kMathEnvironment = 1u << 7,          // equation, align, gather, ... (10)
+  kAlgorithmEnvironment = 1u << 8,     // algorithm, algorithmic, pseudocode, ... (7)
+  kBibliographyEnvironment = 1u << 9,  // thebibliography
+};
+
+// The classes of a Macro (by name) or an Environment (by name); 0 for other kinds.
+std::uint16_t classify_name(NodeKind kind, std::string_view name);
+
 std::string_view node_kind_name(NodeKind kind);
 
 // One node of any of the seven kinds. Fields a kind does not use stay empty:
@@ -31,6 +50,7 @@ std::string_view node_kind_name(NodeKind kind);
 struct Node {
   NodeKind kind = NodeKind::Chars;
   bool flag = false;
+  std::uint16_t name_classes = 0;  // NameClass bits; set by the factories and the parser
   std::size_t pos = 0;
   std::size_t len = 0;
   std::string text;
@@ -41,6 +61,10 @@ struct Node {
   const std::string& name() const { return text; }
   bool bracketed() const { return kind == NodeKind::Group && flag; }
   bool display() const { return kind == NodeKind::Math && flag; }
+
+  bool has_class(NameClass c) const { return (name_classes & c) != 0; }
+  // Recomputes name_classes after `kind` or `text` changed.
+  void classify() { name_classes = classify_name(kind, text); }
 
   bool is_chars() const { return kind == NodeKind::Chars; }
   bool is_comment() const { return kind == NodeKind::Comment; }

@@ -321,7 +321,9 @@ std::pair<std::vector<Node>, std::size_t> Parser::parse_nodelist(std::size_t sta
         nodes.push_back(Node::make_macro(std::move(name), std::move(slots), p, e - p));
         p = e;
       } else {
-        add(nodes, NodeKind::Macro, p, w - p).text = std::move(name);
+        Node& macro = add(nodes, NodeKind::Macro, p, w - p);
+        macro.text = std::move(name);
+        macro.classify();
         p = w;
       }
       continue;

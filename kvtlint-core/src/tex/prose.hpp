@@ -1,6 +1,7 @@
 // Where a node stands: in math, in verbatim material, or in running prose.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "tex/walk.hpp"
@@ -13,6 +14,9 @@ bool is_code_markup_macro(std::string_view name);          // CODE_MARKUP_MACROS
 bool is_sectioning_macro(std::string_view name);           // SECTIONING_MACROS (10)
 bool is_metadata_macro(std::string_view name);             // METADATA_MACROS (37)
 bool is_cite_macro(std::string_view name);                 // CITE_MACROS (15)
+
+// Some ancestor belongs to one of the NameClass lists in `classes`.
+bool any_ancestor_in(const Ancestors& ancestors, std::uint16_t classes);
 
 bool is_inside_math(const Ancestors& ancestors);
 bool is_inside_verbatim(const Ancestors& ancestors);
