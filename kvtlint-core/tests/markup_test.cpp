@@ -86,6 +86,9 @@ TEST(Markup001, ReportsBareLanguageNames) {
        {}},
       // Lower-case and unrelated words are not terms.
       {"r, python, Rcpp, CRAN", {}},
+      // A term cut out of a longer word by an accented letter is not a name.
+      {"C\u00e9zanne's R\u00f4le, R\u0301x, na\u00efveR, \u00e9C-based", {}},
+      {"R\u00a0and \u00abR\u00bb", {"1:1", "1:8"}},
   };
   check_cases(check_markup_001, cases);
 }

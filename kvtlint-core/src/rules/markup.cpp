@@ -187,6 +187,7 @@ class BareTermScan {
   // The finding for the token at bytes [s, e), if any.
   std::optional<Hit> token(std::size_t s, std::size_t e) {
     const std::string_view tok = text_.substr(s, e - s);
+    if (inside_longer_word(s, e)) return std::nullopt;
     if (!terms_.contains(tok)) {
       const std::size_t dash = tok.find('-');
       if (dash == std::string_view::npos) return std::nullopt;
@@ -202,6 +203,22 @@ class BareTermScan {
 
  private:
   char byte_at(std::size_t i) const { return i < text_.size() ? text_[i] : '\0'; }
+
+  // The token pattern knows only ASCII letters, so it cuts words such as
+  // "Cézanne" or "Rôle" at their first accented letter; the piece next to
+  // the accented letter is part of a word, not a name.
+  bool inside_longer_word(std::size_t s, std::size_t e) const {
+    static const LazyRegex kWordChar{R"(^[\p{L}\p{N}\p{M}])"};
+    if (e < text_.size() && static_cast<unsigned char>(text_[e]) >= 0x80 &&
+        kWordChar->is_match(text_.substr(e))) {
+      return true;
+    }
+    if (s > 0 && static_cast<unsigned char>(text_[s - 1]) >= 0x80) {
+      const std::size_t before = floor_char_boundary(text_, s - 1);
+      if (kWordChar->is_match(text_.substr(before, s - before))) return true;
+    }
+    return false;
+  }
 
   // The skip tests for a token that is a term, in order.
   bool skipped(std::string_view tok, std::size_t s, std::size_t e) {
