@@ -201,30 +201,39 @@ std::string blank_delimited_spans(std::string_view text, char delimiter, Opens o
   return out;
 }
 
-// Blanks the matches of `pattern` that lie in text[0, search_end).
-std::string blank_matches(const Regex& pattern, std::string_view text, std::size_t search_end) {
+// HTML comments: each `<!--` through the nearest `-->` after it.
+std::string blank_html_comments(std::string_view text) {
+  // A comment can only end at a `-->`: searching no further than the last one
+  // keeps many unclosed `<!--` from each scanning to the end of the paragraph.
+  const std::size_t last_close = text.rfind("-->");
+  if (last_close == std::string_view::npos) return std::string(text);
+  const std::string_view searched = text.substr(0, last_close + 3);
   std::string out;
   out.reserve(text.size());
-  std::size_t last = 0;
-  pattern.for_each(text.substr(0, search_end), [&](Span m) {
-    out.append(text.substr(last, m.start - last));
-    append_blanked(out, text.substr(m.start, m.size()));
-    last = m.end;
-    return true;
-  });
-  out.append(text.substr(last));
+  std::size_t cursor = 0;
+  while (cursor < searched.size()) {
+    std::optional<Span> comment = HTML_COMMENT->find(searched, cursor);
+    if (!comment) {
+      // The pattern engine gives up on a comment longer than its match limit
+      // (a limit hit counts as no match); find the comment directly then.
+      const std::size_t open = searched.find("<!--", cursor);
+      if (open == std::string_view::npos) break;
+      const std::size_t close = searched.find("-->", open + 4);
+      if (close == std::string_view::npos) break;
+      comment = Span{open, close + 3};
+    }
+    out.append(text.substr(cursor, comment->start - cursor));
+    append_blanked(out, text.substr(comment->start, comment->size()));
+    cursor = comment->end;
+  }
+  out.append(text.substr(cursor));
   return out;
 }
 
 // The Markdown-only constructs of one paragraph, blanked in a fixed order, each
 // step reading the previous one's result.
 std::string blank_markdown(std::string_view paragraph) {
-  // A comment can only end at a `-->`: searching no further than the last one
-  // keeps many unclosed `<!--` from each scanning to the end of the paragraph.
-  const std::size_t last_close = paragraph.rfind("-->");
-  std::string text = last_close == std::string_view::npos
-                         ? std::string(paragraph)
-                         : blank_matches(*HTML_COMMENT, paragraph, last_close + 3);
+  std::string text = blank_html_comments(paragraph);
   text = regex_blank(*AUTOLINK_URL, text);
   text = regex_blank(*LINK_URL, text);
   text = regex_blank(*BARE_URL, text);
@@ -274,7 +283,17 @@ std::string blank_preserving_newlines(std::string_view text) {
 }
 
 std::string regex_blank(const Regex& pattern, std::string_view text) {
-  return blank_matches(pattern, text, text.size());
+  std::string out;
+  out.reserve(text.size());
+  std::size_t last = 0;
+  pattern.for_each(text, [&](Span m) {
+    out.append(text.substr(last, m.start - last));
+    append_blanked(out, text.substr(m.start, m.size()));
+    last = m.end;
+    return true;
+  });
+  out.append(text.substr(last));
+  return out;
 }
 
 Violation parse_violation(std::string_view file, std::uint32_t line, Severity severity,

@@ -72,27 +72,6 @@ std::size_t chunk_search_limit(std::string_view text) {
   return limit;
 }
 
-// The match RNW_CHUNK would give in text[from, limit), found line by line. Used
-// when the pattern engine gives up on a chunk (a limit hit counts as no match),
-// so that a chunk is never left for the TeX parser to read as prose.
-std::optional<Span> find_chunk_by_lines(std::string_view text, std::size_t from,
-                                        std::size_t limit) {
-  std::size_t pos = from;
-  if (pos > 0 && text[pos - 1] != '\n') pos = line_end(text, pos) + 1;
-  std::optional<std::size_t> header;
-  while (pos < limit) {
-    const std::size_t end = line_end(text, pos);
-    const std::string_view line = text.substr(pos, end - pos);
-    if (!header) {
-      if (end < text.size() && is_chunk_header(line)) header = pos;
-    } else if (is_chunk_end(line)) {
-      return Span{*header, end};
-    }
-    pos = end + 1;
-  }
-  return std::nullopt;
-}
-
 void apply_global_option(const Regex& option, std::string_view options, bool& off) {
   const auto caps = option.captures(options);
   if (!caps) return;
@@ -144,6 +123,24 @@ SourceMap build_source_map(std::string_view original, std::string_view rewritten
 
 }  // namespace
 
+std::optional<Span> find_rnw_chunk_by_lines(std::string_view text, std::size_t from,
+                                            std::size_t limit) {
+  std::size_t pos = from;
+  if (pos > 0 && text[pos - 1] != '\n') pos = line_end(text, pos) + 1;
+  std::optional<std::size_t> header;
+  while (pos < limit) {
+    const std::size_t end = line_end(text, pos);
+    const std::string_view line = text.substr(pos, end - pos);
+    if (!header) {
+      if (end < text.size() && is_chunk_header(line)) header = pos;
+    } else if (is_chunk_end(line)) {
+      return Span{*header, end};
+    }
+    pos = end + 1;
+  }
+  return std::nullopt;
+}
+
 bool effective(const Regex& option, std::string_view header, bool default_off) {
   const auto caps = option.captures(header);
   if (!caps) return default_off;
@@ -181,7 +178,9 @@ RnwRewrite rewrite_rnw(std::string_view text) {
   std::size_t cursor = 0;
   while (cursor < limit) {
     std::optional<Span> chunk_span = RNW_CHUNK->find_in(text, cursor, limit);
-    if (!chunk_span) chunk_span = find_chunk_by_lines(text, cursor, limit);
+    // A pattern engine that gives up (a limit hit counts as no match) must not
+    // leave a chunk for the TeX parser to read as prose.
+    if (!chunk_span) chunk_span = find_rnw_chunk_by_lines(text, cursor, limit);
     if (!chunk_span) break;
     out.append(text.substr(cursor, chunk_span->start - cursor));
     cursor = chunk_span->end;
