@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "document.hpp"
 #include "text.hpp"
 
 namespace kvt {
@@ -208,6 +209,30 @@ TEST(Rmd, PathologicalInputsStayLinear) {
   const ParsedRmdFileDoc doc = parse_rmd_source("a.Rmd", fences);
   ASSERT_EQ(doc.violations.size(), 1u);
   EXPECT_EQ(doc.violations[0].line, 100001u);
+}
+
+TEST(Rmd, IntakeRoutesRmdWhateverTheCase) {
+  const auto parsed = ParsedDocument::from_sources({
+      {"a.Rmd", "Text one"},
+      {"x.tex", "t"},
+      {"dir/B.RMD", "---\ntitle: x\n"},
+      {"c.rmd", ""},
+  });
+  ASSERT_TRUE(std::holds_alternative<ParsedDocument>(parsed));
+  const ParsedDocument& doc = std::get<ParsedDocument>(parsed);
+  ASSERT_EQ(doc.rmd_files.size(), 3u);
+  EXPECT_EQ(doc.tex_files.size(), 1u);
+  EXPECT_EQ(doc.rmd_files[0].path, "a.Rmd");
+  ASSERT_EQ(doc.rmd_files[0].fragments.size(), 1u);
+  EXPECT_EQ(doc.rmd_files[0].fragments[0].path, "a.Rmd");
+  EXPECT_EQ(doc.rmd_files[1].path, "dir/B.RMD");
+  ASSERT_EQ(doc.rmd_files[1].violations.size(), 1u);
+  EXPECT_EQ(doc.rmd_files[1].violations[0].file, "dir/B.RMD");
+  EXPECT_TRUE(doc.rmd_files[2].fragments.empty());
+  // Fragments follow the TeX files among the TeX-like documents.
+  const auto all = doc.all_tex_like_docs();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[1]->path, "a.Rmd");
 }
 
 }  // namespace

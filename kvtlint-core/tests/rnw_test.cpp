@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 
+#include "document.hpp"
 #include "text.hpp"
 
 namespace kvt {
@@ -197,6 +198,32 @@ TEST(Rnw, RelocateFixesKeepsFindingWhenFixCannotMove) {
   EXPECT_EQ(findings[0].fix->end, 11u);
   EXPECT_EQ(findings[0].fix->replacement, "\\proglang{R}");
   EXPECT_FALSE(findings[1].fix);
+}
+
+TEST(Rnw, IntakeRewritesParsesAndKeepsThePath) {
+  const auto parsed = ParsedDocument::from_sources({
+      {"ch/Intro.RNW",
+       "\xEF\xBB\xBF"
+       "a\n<<echo=F>>=\nx\n@\nWord \\Sexpr{n}"},
+      {"b.tex", "plain"},
+      {"c.rnw", "<<>>=\nf(x)\n@\n"},
+  });
+  ASSERT_TRUE(std::holds_alternative<ParsedDocument>(parsed));
+  const ParsedDocument& doc = std::get<ParsedDocument>(parsed);
+  ASSERT_EQ(doc.tex_files.size(), 3u);
+  const ParsedTexFileDoc& intro = doc.tex_files[0];
+  EXPECT_EQ(intro.path, "ch/Intro.RNW");
+  EXPECT_EQ(intro.tex.source, "a\n\n\n\nWord " + std::string(9, ' '));
+  ASSERT_TRUE(intro.source_map);
+  // A position after the hidden chunk is on its line of the .Rnw file.
+  const std::size_t word = intro.tex.source.find("Word");
+  EXPECT_EQ(intro.line_index.lineno_colno(word), (std::pair<std::uint32_t, std::uint32_t>{5, 0}));
+  // Offsets count from after the byte-order mark.
+  EXPECT_EQ(intro.source_map->map_span(word, word + 4),
+            (std::optional<std::pair<std::uint64_t, std::uint64_t>>{{18, 22}}));
+  EXPECT_FALSE(doc.tex_files[1].source_map);
+  EXPECT_EQ(doc.tex_files[2].path, "c.rnw");
+  EXPECT_EQ(doc.tex_files[2].tex.source, "\\begin{Sinput}\nf(x)\n\\end{Sinput}\n");
 }
 
 }  // namespace
