@@ -80,8 +80,8 @@ class TreeChecker {
   }
 
   void check_node(const Node& node, std::size_t depth, const std::string& parent) {
-    const std::string where = parent + "/" + std::string(node_kind_name(node.kind)) + "@" +
-                              std::to_string(node.pos);
+    const std::string where =
+        parent + "/" + std::string(node_kind_name(node.kind)) + "@" + std::to_string(node.pos);
     if (node.end() > chars_.size()) {
       fail(where, "span past the end of input");
       return;
@@ -98,7 +98,8 @@ class TreeChecker {
       }
       case NodeKind::Macro: {
         if (chars_[node.pos] != U'\\') fail(where, "macro does not start with a backslash");
-        if (!node.text.empty()) check_text(node, node.pos + 1, node.pos + 1 + char_count(node.text), where);
+        if (!node.text.empty())
+          check_text(node, node.pos + 1, node.pos + 1 + char_count(node.text), where);
         check_slots(node, node.args, node.pos + 1, depth, where);
         break;
       }
@@ -173,7 +174,8 @@ class TreeChecker {
     std::size_t p = from;
     for (const std::optional<Node>& slot : slots) {
       if (!slot) continue;
-      if (slot->pos < p || slot->end() > owner.end()) fail(where, "argument outside its owner or out of order");
+      if (slot->pos < p || slot->end() > owner.end())
+        fail(where, "argument outside its owner or out of order");
       check_node(*slot, depth, where);
       p = slot->end();
     }

@@ -53,7 +53,8 @@ TEST(Neutralize, VerbatimArgs) {
 
 TEST(Neutralize, VerbatimEnvironments) {
   const Case cases[] = {
-      {"\\begin{Sinput}\n> a %% b $x\n\\end{Sinput}", "\\begin{Sinput}\n> a ?? b ?x\n\\end{Sinput}"},
+      {"\\begin{Sinput}\n> a %% b $x\n\\end{Sinput}",
+       "\\begin{Sinput}\n> a ?? b ?x\n\\end{Sinput}"},
       {"\\begin{Sinput}\n$x\n", "\\begin{Sinput}\n$x\n"},
       {"% \\begin{verbatim}\n$x\n\\end{verbatim} $y$",
        "% \\begin{verbatim}\n$x\n\\end{verbatim} $y$"},
@@ -123,9 +124,9 @@ TEST(Neutralize, PreprocessRunsTheThreePassesInOrder) {
 }
 
 TEST(Neutralize, VerbatimLikeNames) {
-  for (const char* name : {"Code", "verbatim", "Verbatim", "verbatim*", "CodeInput", "CodeOutput",
-                           "CodeChunk", "lstlisting", "Sinput", "Soutput", "Schunk", "Scode",
-                           "alltt", "tabbing"}) {
+  for (const char* name :
+       {"Code", "verbatim", "Verbatim", "verbatim*", "CodeInput", "CodeOutput", "CodeChunk",
+        "lstlisting", "Sinput", "Soutput", "Schunk", "Scode", "alltt", "tabbing"}) {
     EXPECT_TRUE(is_verbatim_like_environment(name)) << name;
   }
   for (const char* name : {"code", "Verbatim*", "minted", "sinput", "", "itemize"})
@@ -134,10 +135,30 @@ TEST(Neutralize, VerbatimLikeNames) {
 
 TEST(Neutralize, RandomInputsKeepLength) {
   std::mt19937 rng(5);
-  const std::vector<std::string> pieces = {
-      "\\def",     "\\x",       "\\newcommand", "\\newenvironment", "{",     "}",  "[",  "]",
-      "\\begin{",  "\\end{",    "Code}",        "Sinput}",          "x}",    "$",  "%",  "\\",
-      "\n",        " ",         "é",            "\U0001F600",       "\\code{", "#1", "*", "\\%"};
+  const std::vector<std::string> pieces = {"\\def",
+                                           "\\x",
+                                           "\\newcommand",
+                                           "\\newenvironment",
+                                           "{",
+                                           "}",
+                                           "[",
+                                           "]",
+                                           "\\begin{",
+                                           "\\end{",
+                                           "Code}",
+                                           "Sinput}",
+                                           "x}",
+                                           "$",
+                                           "%",
+                                           "\\",
+                                           "\n",
+                                           " ",
+                                           "é",
+                                           "\U0001F600",
+                                           "\\code{",
+                                           "#1",
+                                           "*",
+                                           "\\%"};
   std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
   std::uniform_int_distribution<std::size_t> len(0, 50);
   for (int round = 0; round < 5000; ++round) {
@@ -158,7 +179,6 @@ TEST(Neutralize, RandomInputsKeepLength) {
   }
 }
 
-
 // ---------------------------------------------------------------------------
 // Reference implementations written straight from Part 2.4 with the quoted
 // patterns and naive scans, to check the linear implementations against.
@@ -167,27 +187,36 @@ const LazyRegex kMacroDefHead{
     R"(\\(?:(?P<env>(?:re)?newenvironment)|(?P<cmd>(?:re)?newcommand|providecommand)|(?P<def>def))\*?)"};
 const LazyRegex kVerbatimArgMacros{R"(\\(?:code|verb|url|email|fct|pkg|proglang)\{([^{}]*)\})"};
 
-bool ref_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool ref_letter(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '@'; }
+bool ref_ws(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool ref_letter(char c) {
+  return std::isalpha(static_cast<unsigned char>(c)) || c == '@';
+}
 
 std::string ref_macro_defs(const std::string& t) {
   std::string out = t;
   const std::size_t n = t.size();
   auto skip_ws = [&](std::size_t p) {
-    while (p < n && ref_ws(t[p])) ++p;
+    while (p < n && ref_ws(t[p]))
+      ++p;
     return p;
   };
   auto read_cs = [&](std::size_t p) {
     if (p + 1 >= n) return n;
     if (!ref_letter(t[p + 1])) return p + 2;
     std::size_t q = p + 1;
-    while (q < n && ref_letter(t[q])) ++q;
+    while (q < n && ref_letter(t[q]))
+      ++q;
     return q;
   };
   auto match = [&](std::size_t p) -> std::optional<std::size_t> {
     int depth = 1;
     for (std::size_t i = p + 1; i < n; ++i) {
-      if (t[i] == '\\') { ++i; continue; }
+      if (t[i] == '\\') {
+        ++i;
+        continue;
+      }
       if (t[i] == '{') ++depth;
       if (t[i] == '}' && --depth == 0) return i;
     }
@@ -203,9 +232,15 @@ std::string ref_macro_defs(const std::string& t) {
     std::size_t p = skip_ws(m);
     if (p >= n) break;
     if (is_def) {
-      if (t[p] != '\\') { search = m; continue; }
+      if (t[p] != '\\') {
+        search = m;
+        continue;
+      }
       const std::size_t b = t.find('{', read_cs(p));
-      if (b == std::string::npos) { search = m; continue; }
+      if (b == std::string::npos) {
+        search = m;
+        continue;
+      }
       p = b;
     } else {
       if (t[p] == '\\') {
@@ -213,16 +248,25 @@ std::string ref_macro_defs(const std::string& t) {
       } else if (t[p] == '{') {
         const auto c = match(p);
         p = c ? *c + 1 : n;
-      } else { search = m; continue; }
+      } else {
+        search = m;
+        continue;
+      }
       p = skip_ws(p);
       while (p < n && t[p] == '[') {
         int depth = 0;
         std::size_t i = p + 1;
         for (; i < n; ++i) {
-          if (t[i] == '\\') { ++i; continue; }
-          if (t[i] == '{') ++depth;
-          else if (t[i] == '}') { if (depth > 0) --depth; }
-          else if (t[i] == ']' && depth == 0) break;
+          if (t[i] == '\\') {
+            ++i;
+            continue;
+          }
+          if (t[i] == '{')
+            ++depth;
+          else if (t[i] == '}') {
+            if (depth > 0) --depth;
+          } else if (t[i] == ']' && depth == 0)
+            break;
         }
         p = skip_ws(i < n ? i + 1 : n);
       }
@@ -230,15 +274,24 @@ std::string ref_macro_defs(const std::string& t) {
     bool resumed = false;
     for (int body = 0; body < bodies; ++body) {
       p = skip_ws(p);
-      if (p >= n || t[p] != '{') { search = p; resumed = true; break; }
+      if (p >= n || t[p] != '{') {
+        search = p;
+        resumed = true;
+        break;
+      }
       const auto close = match(p);
-      if (!close) { search = m; resumed = true; break; }
+      if (!close) {
+        search = m;
+        resumed = true;
+        break;
+      }
       for (std::size_t i = p + 1; i < *close; ++i) {
         if (t[i] != '\\') continue;
         for (std::string_view word : {std::string_view("begin"), std::string_view("end")}) {
           if (t.compare(i + 1, word.size(), word) != 0) continue;
           std::size_t j = i + 1 + word.size();
-          while (j < *close && ref_ws(t[j])) ++j;
+          while (j < *close && ref_ws(t[j]))
+            ++j;
           if (j < *close && t[j] == '{') out[i] = ' ';
         }
       }
@@ -298,11 +351,41 @@ std::string ref_verbatim_args(const std::string& t) {
 
 TEST(Neutralize, MatchesReferenceImplementations) {
   std::mt19937 rng(11);
-  const std::vector<std::string> pieces = {
-      "\\def",  "\\x",     "\\newcommand", "\\renewenvironment", "\\newenvironment*",
-      "\\providecommand", "{", "}", "[", "]", "\\begin{", "\\begin", "\\end{", "\\end", "Code}",
-      "Sinput}", "verbatim}", "x}", "$", "%", "\\", "\\\\", "\n", " ", "\t", "é", "#1",
-      "*", "\\%", "\\code{", "\\verb{", "\\url{", "\\{", "\\}", "a"};
+  const std::vector<std::string> pieces = {"\\def",
+                                           "\\x",
+                                           "\\newcommand",
+                                           "\\renewenvironment",
+                                           "\\newenvironment*",
+                                           "\\providecommand",
+                                           "{",
+                                           "}",
+                                           "[",
+                                           "]",
+                                           "\\begin{",
+                                           "\\begin",
+                                           "\\end{",
+                                           "\\end",
+                                           "Code}",
+                                           "Sinput}",
+                                           "verbatim}",
+                                           "x}",
+                                           "$",
+                                           "%",
+                                           "\\",
+                                           "\\\\",
+                                           "\n",
+                                           " ",
+                                           "\t",
+                                           "é",
+                                           "#1",
+                                           "*",
+                                           "\\%",
+                                           "\\code{",
+                                           "\\verb{",
+                                           "\\url{",
+                                           "\\{",
+                                           "\\}",
+                                           "a"};
   std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
   std::uniform_int_distribution<std::size_t> len(0, 40);
   for (int round = 0; round < 20000; ++round) {

@@ -14,7 +14,9 @@
 namespace kvt {
 namespace {
 
-std::string dump(std::string_view text) { return dump_nodes(parse_tex_source(text).nodes); }
+std::string dump(std::string_view text) {
+  return dump_nodes(parse_tex_source(text).nodes);
+}
 
 void expect_well_formed(const ParsedTex& parsed, const std::string& label) {
   testing::TreeChecker checker(parsed.chars);
@@ -33,7 +35,8 @@ const Row kRows[] = {
     {"a--b", R"(Chars"a" Specials"--" Chars"b")"},
     {"a---b", R"(Chars"a" Specials"---" Chars"b")"},
     {"a----b", R"(Chars"a" Specials"---" Chars"-b")"},
-    {"!`?`````''&~", R"(Specials"!`" Specials"?`" Specials"``" Specials"``" Specials"''" Specials"&" Specials"~")"},
+    {"!`?`````''&~",
+     R"(Specials"!`" Specials"?`" Specials"``" Specials"``" Specials"''" Specials"&" Specials"~")"},
     {"a-b! ?'", R"(Chars"a-b! ?'")"},
     // Macros with specifications.
     {"\\section*[Short]{Long title}",
@@ -103,7 +106,8 @@ const Row kRows[] = {
     {"\\begin", R"(Macro\begin)"},
     {"\\begin{itemize}\\end{enumerate}\\end{itemize}",
      R"(Environment"itemize"[_](Macro\end Group{Chars"enumerate"}))"},
-    {"\\begin{x}\\begin{y}\\end{x}", R"(Environment"x"(Environment"y"(Macro\end Group{Chars"x"})))"},
+    {"\\begin{x}\\begin{y}\\end{x}",
+     R"(Environment"x"(Environment"y"(Macro\end Group{Chars"x"})))"},
     {"\\begin{tabular}{ll}a & b\\\\\\end{tabular}",
      R"(Environment"tabular"[Group{Chars"ll"}](Chars"a " Specials"&" Chars" b" Macro\\[_ _]))"},
     {"\\begin{figure}[t]x\\end{figure}", R"(Environment"figure"[Group[Chars"t"]](Chars"x"))"},
@@ -113,7 +117,8 @@ const Row kRows[] = {
     {"\\begin{verbatim}a {b} \\c\\end{verbatim}", R"(Environment"verbatim"[Chars"a {b} \\c"]())"},
     {"\\begin{verbatim}a", R"(Environment"verbatim"[Chars"a"]())"},
     {"\\begin{verbatim}", R"(Environment"verbatim"[Chars""]())"},
-    {"\\begin{Verbatim}a{b\\end{Verbatim}", R"(Environment"Verbatim"(Chars"a" Group{Chars"b" Macro\end Group{Chars"Verbatim"}}))"},
+    {"\\begin{Verbatim}a{b\\end{Verbatim}",
+     R"(Environment"Verbatim"(Chars"a" Group{Chars"b" Macro\end Group{Chars"Verbatim"}}))"},
     // Groups and math.
     {"{a}", R"(Group{Chars"a"})"},
     {"{a", R"(Group{Chars"a"})"},
@@ -243,27 +248,87 @@ TEST(TexParser, AstralAndSeparatorCharactersKeepPositions) {
 
 TEST(TexParser, NeutralizationHappensBeforeParsing) {
   // `$` in a code argument no longer opens math; `%` in Sinput opens no comment.
-  EXPECT_EQ(dump("\\code{a$b} $x$"),
-            R"(Macro\code Group{Chars"a?b"} Chars" " Math$(Chars"x"))");
+  EXPECT_EQ(dump("\\code{a$b} $x$"), R"(Macro\code Group{Chars"a?b"} Chars" " Math$(Chars"x"))");
   EXPECT_EQ(dump("\\begin{Sinput}\n> x %% y\n\\end{Sinput}"),
             R"(Environment"Sinput"(Chars"\n> x ?? y\n"))");
-  EXPECT_EQ(dump("\\newenvironment{b}{\\begin{center}}{\\end{center}}"),
-            R"(Macro\newenvironment[_ Group{Chars"b"} _ _ Group{Chars" begin" Group{Chars"center"}} Group{Chars" end" Group{Chars"center"}}])");
+  EXPECT_EQ(
+      dump("\\newenvironment{b}{\\begin{center}}{\\end{center}}"),
+      R"(Macro\newenvironment[_ Group{Chars"b"} _ _ Group{Chars" begin" Group{Chars"center"}} Group{Chars" end" Group{Chars"center"}}])");
 }
 
 // ---------------------------------------------------------------------------
 // Property test: random TeX-ish inputs keep every structural invariant.
 
 std::string random_input(std::mt19937& rng) {
-  static const std::vector<std::string> kPieces = {
-      "\\", "{", "}", "[", "]", "$", "$$", "%", "&", "~", "-", "--", "---", "'", "''", "!", "?",
-      "`", "!`", "?`", "\n", "\n\n", "\r", "\r\n", " ", "  ", "\t", "a", "b", "xy", "Text ",
-      "\\begin{x}", "\\end{x}", "\\begin{verbatim}", "\\end{verbatim}", "\\begin{Sinput}",
-      "\\end{Sinput}", "\\begin{itemize}", "\\end{itemize}", "\\begin{tabular}", "\\verb",
-      "\\verb|", "|", "\\item", "\\section", "\\section*", "\\emph", "\\foo", "\\frac", "\\\\",
-      "\\[", "\\]", "\\(", "\\)", "\\%", "\\code{", "\\def\\x", "\\newcommand{\\y}",
-      "\\newenvironment{e}", "*", "é", "数", "\U0001F600", "\u2028", "\u00a0", std::string(1, '\0'),
-      "\\citep", "\\\\[", "\\item["};
+  static const std::vector<std::string> kPieces = {"\\",
+                                                   "{",
+                                                   "}",
+                                                   "[",
+                                                   "]",
+                                                   "$",
+                                                   "$$",
+                                                   "%",
+                                                   "&",
+                                                   "~",
+                                                   "-",
+                                                   "--",
+                                                   "---",
+                                                   "'",
+                                                   "''",
+                                                   "!",
+                                                   "?",
+                                                   "`",
+                                                   "!`",
+                                                   "?`",
+                                                   "\n",
+                                                   "\n\n",
+                                                   "\r",
+                                                   "\r\n",
+                                                   " ",
+                                                   "  ",
+                                                   "\t",
+                                                   "a",
+                                                   "b",
+                                                   "xy",
+                                                   "Text ",
+                                                   "\\begin{x}",
+                                                   "\\end{x}",
+                                                   "\\begin{verbatim}",
+                                                   "\\end{verbatim}",
+                                                   "\\begin{Sinput}",
+                                                   "\\end{Sinput}",
+                                                   "\\begin{itemize}",
+                                                   "\\end{itemize}",
+                                                   "\\begin{tabular}",
+                                                   "\\verb",
+                                                   "\\verb|",
+                                                   "|",
+                                                   "\\item",
+                                                   "\\section",
+                                                   "\\section*",
+                                                   "\\emph",
+                                                   "\\foo",
+                                                   "\\frac",
+                                                   "\\\\",
+                                                   "\\[",
+                                                   "\\]",
+                                                   "\\(",
+                                                   "\\)",
+                                                   "\\%",
+                                                   "\\code{",
+                                                   "\\def\\x",
+                                                   "\\newcommand{\\y}",
+                                                   "\\newenvironment{e}",
+                                                   "*",
+                                                   "é",
+                                                   "数",
+                                                   "\U0001F600",
+                                                   "\u2028",
+                                                   "\u00a0",
+                                                   std::string(1, '\0'),
+                                                   "\\citep",
+                                                   "\\\\[",
+                                                   "\\item["};
   std::uniform_int_distribution<std::size_t> length(0, 60);
   std::uniform_int_distribution<std::size_t> pick(0, kPieces.size() - 1);
   std::string out;
@@ -284,8 +349,7 @@ TEST(TexParser, RandomInputsKeepInvariants) {
     testing::TreeChecker checker(parsed.chars);
     const auto problems = checker.check(parsed.nodes);
     ASSERT_TRUE(problems.empty()) << "input: " << input << "\n"
-                                  << testing::join_problems(problems)
-                                  << dump_nodes(parsed.nodes);
+                                  << testing::join_problems(problems) << dump_nodes(parsed.nodes);
     // The walk reaches every node without trouble.
     std::size_t visited = 0;
     walk(parsed.nodes, [&](const Node&, const Ancestors&) { ++visited; });
@@ -376,9 +440,21 @@ TEST(TexParserDeep, BracketChains) {
 
 TEST(TexParserDeep, MixedNesting) {
   std::mt19937 rng(99);
-  const std::vector<std::string> openers = {"{",       "$",      "$$",        "\\[",     "\\(",
-                                            "\\begin{x}", "\\\\[", "\\item[", "\\emph{", "\\frac{",
-                                            "\\begin{tabular}{", "a", "}", "]", "\\end{x}"};
+  const std::vector<std::string> openers = {"{",
+                                            "$",
+                                            "$$",
+                                            "\\[",
+                                            "\\(",
+                                            "\\begin{x}",
+                                            "\\\\[",
+                                            "\\item[",
+                                            "\\emph{",
+                                            "\\frac{",
+                                            "\\begin{tabular}{",
+                                            "a",
+                                            "}",
+                                            "]",
+                                            "\\end{x}"};
   std::uniform_int_distribution<std::size_t> pick(0, openers.size() - 1);
   std::string input;
   input.reserve(5 * kMillion);
@@ -398,7 +474,8 @@ TEST(TexParserDeep, GuardedLevelReadsOpenersAsCharacters) {
     ++depth;
   }
   EXPECT_EQ(depth, kMaxNesting);
-  EXPECT_EQ(dump_nodes(node->children), R"(Chars"{{{" Macro\emph Chars"{x $y$ \\[a " Macro\begin Chars"{z")");
+  EXPECT_EQ(dump_nodes(node->children),
+            R"(Chars"{{{" Macro\emph Chars"{x $y$ \\[a " Macro\begin Chars"{z")");
 }
 
 }  // namespace

@@ -16,7 +16,9 @@ namespace {
 
 using bibtex_detail::Macros;
 
-inline bool is_ascii_letter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
+inline bool is_ascii_letter(char32_t c) {
+  return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+}
 
 inline bool is_name_char(char32_t c) {
   return is_ascii_letter(c) || (c >= U'0' && c <= U'9') || c == U'-' || c == U'.' || c == U':' ||
@@ -39,7 +41,9 @@ std::string utf8(std::u32string_view chars, std::size_t start, std::size_t end) 
   return encode_utf8(chars.substr(start, end - start));
 }
 
-std::string trimmed(std::string_view text) { return std::string(trim_unicode_ws(text)); }
+std::string trimmed(std::string_view text) {
+  return std::string(trim_unicode_ws(text));
+}
 
 // The closing delimiter of a block opened at `open`, or npos when the text ends first.
 std::size_t block_close(std::u32string_view chars, std::size_t open) {
@@ -248,6 +252,8 @@ Library parse_bibtex(std::u32string_view chars) {
   return library;
 }
 
-Library parse_bibtex(std::string_view text) { return parse_bibtex(std::u32string_view(decode_utf8(text))); }
+Library parse_bibtex(std::string_view text) {
+  return parse_bibtex(std::u32string_view(decode_utf8(text)));
+}
 
 }  // namespace kvt

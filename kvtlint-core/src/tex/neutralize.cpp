@@ -7,7 +7,8 @@
 // the regex engine; the matchers below accept exactly what the quoted patterns
 // accept (leftmost-first, none of the alternatives is a prefix of another one
 // followed by the same continuation):
-//   MACRO_DEF_HEAD      \\(?:(?P<env>(?:re)?newenvironment)|(?P<cmd>(?:re)?newcommand|providecommand)|(?P<def>def))\*?
+//   MACRO_DEF_HEAD
+//   \\(?:(?P<env>(?:re)?newenvironment)|(?P<cmd>(?:re)?newcommand|providecommand)|(?P<def>def))\*?
 //   VERBATIM_ARG_MACROS \\(?:code|verb|url|email|fct|pkg|proglang)\{([^{}]*)\}
 // Matching by hand keeps the passes linear where a backtracking search would
 // rescan the same stretch of text for every candidate position.
@@ -24,12 +25,14 @@ namespace kvt {
 namespace {
 
 constexpr std::array<std::string_view, 14> kVerbatimLike = {
-    "Code",      "verbatim",   "Verbatim",  "verbatim*", "CodeInput", "CodeOutput", "CodeChunk",
-    "lstlisting", "Sinput",    "Soutput",   "Schunk",    "Scode",     "alltt",      "tabbing"};
+    "Code",       "verbatim", "Verbatim", "verbatim*", "CodeInput", "CodeOutput", "CodeChunk",
+    "lstlisting", "Sinput",   "Soutput",  "Schunk",    "Scode",     "alltt",      "tabbing"};
 
 constexpr std::size_t npos = std::string_view::npos;
 
-inline bool is_def_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+inline bool is_def_ws(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 inline bool is_cs_letter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '@';
@@ -39,7 +42,9 @@ inline bool starts_with_at(std::string_view text, std::size_t pos, std::string_v
   return pos <= text.size() && text.substr(pos).starts_with(prefix);
 }
 
-inline char masked(char c) { return (c == '$' || c == '%') ? '?' : c; }
+inline char masked(char c) {
+  return (c == '$' || c == '%') ? '?' : c;
+}
 
 std::size_t skip_def_ws(std::string_view t, std::size_t p) {
   while (p < t.size() && is_def_ws(t[p]))
@@ -300,11 +305,11 @@ std::string neutralize_verbatim_envs(std::string_view t) {
   // The commented-out test looks at the line prefix before each \begin{. Both
   // the line start and the '%' scan are carried forward, so many environments
   // on one long line cost linear time.
-  std::size_t nl_scanned = 0;       // newlines searched up to here
-  std::size_t line_start = 0;       // start of the line holding nl_scanned
-  std::size_t pct_line = npos;      // line whose prefix has been scanned ...
-  std::size_t pct_scanned = 0;      // ... up to here
-  bool pct_found = false;           // ... with this result
+  std::size_t nl_scanned = 0;   // newlines searched up to here
+  std::size_t line_start = 0;   // start of the line holding nl_scanned
+  std::size_t pct_line = npos;  // line whose prefix has been scanned ...
+  std::size_t pct_scanned = 0;  // ... up to here
+  bool pct_found = false;       // ... with this result
   auto line_is_commented_before = [&](std::size_t b) {
     for (; nl_scanned < b; ++nl_scanned) {
       if (t[nl_scanned] == '\n') line_start = nl_scanned + 1;
@@ -355,8 +360,8 @@ std::string neutralize_verbatim_envs(std::string_view t) {
 }
 
 std::string neutralize_verbatim_args(std::string_view t) {
-  static constexpr std::array<std::string_view, 7> kNames = {"code", "verb",  "url",     "email",
-                                                             "fct",  "pkg",   "proglang"};
+  static constexpr std::array<std::string_view, 7> kNames = {"code", "verb", "url",     "email",
+                                                             "fct",  "pkg",  "proglang"};
   std::string out(t);
   const std::size_t n = t.size();
   // First '{' or '}' at or after x, cached like in the definition pass.

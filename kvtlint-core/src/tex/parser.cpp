@@ -66,7 +66,9 @@ struct Interesting {
 };
 constexpr Interesting kInteresting{};
 
-inline bool is_interesting(char32_t c) { return c < 128 && kInteresting.table[c]; }
+inline bool is_interesting(char32_t c) {
+  return c < 128 && kInteresting.table[c];
+}
 
 struct SpecialToken {
   std::u32string_view chars;

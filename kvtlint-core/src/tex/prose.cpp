@@ -17,45 +17,82 @@ bool contains(const std::array<std::string_view, N>& list, std::string_view name
 }
 
 constexpr std::array<std::string_view, 10> kMathEnvironments = {
-    "align",    "align*",    "gather",   "gather*",   "equation",
+    "align",     "align*",   "gather",    "gather*",  "equation",
     "equation*", "eqnarray", "eqnarray*", "multline", "multline*"};
 
 constexpr std::array<std::string_view, 29> kCodeMarkupMacros = {
-    "pkg",       "proglang", "code",    "verb",    "url",    "email",  "fct",    "Rcmd",
-    "Rpackage",  "Rclass",   "Rfun",    "Rfunction", "Rargument", "Rstring", "Robject",
-    "script",    "Com",      "Comt",    "hlstd",   "hlkwa",  "hlopt",  "hlkwd",  "hlstr",
-    "hlcom",     "hlnum",    "hlsng",   "hlslc",   "hlppc",  "hlpps"};
+    "pkg",      "proglang", "code",  "verb",      "url",       "email",   "fct",     "Rcmd",
+    "Rpackage", "Rclass",   "Rfun",  "Rfunction", "Rargument", "Rstring", "Robject", "script",
+    "Com",      "Comt",     "hlstd", "hlkwa",     "hlopt",     "hlkwd",   "hlstr",   "hlcom",
+    "hlnum",    "hlsng",    "hlslc", "hlppc",     "hlpps"};
 
 constexpr std::array<std::string_view, 10> kSectioningMacros = {
-    "chapter",       "chapter*",       "section",   "section*",    "subsection",
-    "subsection*",   "subsubsection",  "subsubsection*", "paragraph", "subparagraph"};
+    "chapter",     "chapter*",      "section",        "section*",  "subsection",
+    "subsection*", "subsubsection", "subsubsection*", "paragraph", "subparagraph"};
 
-constexpr std::array<std::string_view, 37> kMetadataMacros = {
-    "title",           "Plaintitle",        "Shorttitle",      "author",
-    "Plainauthor",     "Keywords",          "Plainkeywords",   "Address",
-    "documentclass",   "usepackage",        "include",         "input",
-    "label",           "ref",               "pageref",         "bibliographystyle",
-    "bibliography",    "SweaveOpts",        "SweaveInput",     "SweaveSyntax",
-    "VignetteIndexEntry", "VignettePackage", "VignetteDepends", "VignetteEngine",
-    "VignetteKeywords", "VignetteEncoding", "newcommand",      "renewcommand",
-    "providecommand",  "def",               "lstinputlisting", "lstset",
-    "inputminted",     "VerbatimInput",     "includegraphics", "includepdf",
-    "graphicspath"};
+constexpr std::array<std::string_view, 37> kMetadataMacros = {"title",
+                                                              "Plaintitle",
+                                                              "Shorttitle",
+                                                              "author",
+                                                              "Plainauthor",
+                                                              "Keywords",
+                                                              "Plainkeywords",
+                                                              "Address",
+                                                              "documentclass",
+                                                              "usepackage",
+                                                              "include",
+                                                              "input",
+                                                              "label",
+                                                              "ref",
+                                                              "pageref",
+                                                              "bibliographystyle",
+                                                              "bibliography",
+                                                              "SweaveOpts",
+                                                              "SweaveInput",
+                                                              "SweaveSyntax",
+                                                              "VignetteIndexEntry",
+                                                              "VignettePackage",
+                                                              "VignetteDepends",
+                                                              "VignetteEngine",
+                                                              "VignetteKeywords",
+                                                              "VignetteEncoding",
+                                                              "newcommand",
+                                                              "renewcommand",
+                                                              "providecommand",
+                                                              "def",
+                                                              "lstinputlisting",
+                                                              "lstset",
+                                                              "inputminted",
+                                                              "VerbatimInput",
+                                                              "includegraphics",
+                                                              "includepdf",
+                                                              "graphicspath"};
 
 constexpr std::array<std::string_view, 15> kCiteMacros = {
-    "cite",    "Cite",    "citet",      "Citet",      "citep",    "Citep",       "citealp", "Citealp",
-    "citealt", "Citealt", "citeauthor", "Citeauthor", "citeyear", "citeyearpar", "nocite"};
+    "cite",       "Cite",       "citet",    "Citet",       "citep",
+    "Citep",      "citealp",    "Citealp",  "citealt",     "Citealt",
+    "citeauthor", "Citeauthor", "citeyear", "citeyearpar", "nocite"};
 
 }  // namespace
 
 bool is_verbatim_environment_name(std::string_view name) {
   return is_verbatim_like_environment(name);
 }
-bool is_math_environment_name(std::string_view name) { return contains(kMathEnvironments, name); }
-bool is_code_markup_macro(std::string_view name) { return contains(kCodeMarkupMacros, name); }
-bool is_sectioning_macro(std::string_view name) { return contains(kSectioningMacros, name); }
-bool is_metadata_macro(std::string_view name) { return contains(kMetadataMacros, name); }
-bool is_cite_macro(std::string_view name) { return contains(kCiteMacros, name); }
+bool is_math_environment_name(std::string_view name) {
+  return contains(kMathEnvironments, name);
+}
+bool is_code_markup_macro(std::string_view name) {
+  return contains(kCodeMarkupMacros, name);
+}
+bool is_sectioning_macro(std::string_view name) {
+  return contains(kSectioningMacros, name);
+}
+bool is_metadata_macro(std::string_view name) {
+  return contains(kMetadataMacros, name);
+}
+bool is_cite_macro(std::string_view name) {
+  return contains(kCiteMacros, name);
+}
 
 bool is_inside_math(const Ancestors& ancestors) {
   for (const Node* node : ancestors) {

@@ -66,15 +66,15 @@ const SpecMap& macro_specs() {
         "mathbb", "mathbf", "mathcal", "mathfrak", "mathit", "mathrm", "mathscr", "mathsf",
         "mathtt",
         // math accents
-        "acute", "bar", "breve", "check", "ddot", "dot", "grave", "hat", "tilde", "vec",
-        "widehat", "wideparen", "widetilde", "not",
+        "acute", "bar", "breve", "check", "ddot", "dot", "grave", "hat", "tilde", "vec", "widehat",
+        "wideparen", "widetilde", "not",
         // bra-ket
         "bra", "ket",
         // over- and under-constructions
         "overbrace", "overbracket", "overgroup", "overleftarrow", "overleftharpoon",
-        "overleftrightarrow", "overline", "overlinesegment", "overrightarrow",
-        "overrightharpoon", "underbrace", "underbracket", "undergroup", "underleftarrow",
-        "underleftrightarrow", "underline", "underlinesegment", "underrightarrow",
+        "overleftrightarrow", "overline", "overlinesegment", "overrightarrow", "overrightharpoon",
+        "underbrace", "underbracket", "undergroup", "underleftarrow", "underleftrightarrow",
+        "underline", "underlinesegment", "underrightarrow",
         // exercise sheets
         "exenumfulllabel", "hint", "hints", "hinweis", "hinweise", "subexercise", "subuebung",
         // exercise-sheet settings
@@ -84,8 +84,8 @@ const SpecMap& macro_specs() {
         "UebungLabelEnum", "UebungLabelEnumSub", "UebungLanguage", "UebungLecture",
         "UebungLecturer", "UebungLoesungFont", "UebungLogoFile", "UebungProf", "UebungSemester",
         "UebungSolEquationLabel", "UebungSolLabel", "UebungStyle", "UebungSubExTitleFont",
-        "UebungSubLabel", "UebungTextAttachedSolution", "UebungTipsEquationLabel",
-        "UebungTipsFont", "UebungTipsLabel", "UebungTitleCenterVSpacing", "UebungsblattNumber",
+        "UebungSubLabel", "UebungTextAttachedSolution", "UebungTipsEquationLabel", "UebungTipsFont",
+        "UebungTipsLabel", "UebungTitleCenterVSpacing", "UebungsblattNumber",
         "UebungsblattTitleFont", "UebungsblattTitleSeries", "UebungsblattTitleSolutions",
         "UebungsblattTitleTips"}},
   });
@@ -98,10 +98,10 @@ const SpecMap& environment_specs() {
       {"",
        {"abstract", "align", "align*", "eqnarray", "eqnarray*", "equation", "equation*", "flalign",
         "flalign*", "gather", "gather*", "multline", "multline*", "split"}},
-      {"[",
-       {"conj", "conjecture", "cor", "corollary", "definition", "defn", "description", "enumerate",
-        "figure", "figure*", "itemize", "lem", "lemma", "proof", "prop", "proposition", "rem",
-        "remark", "table", "table*", "theorem", "thm"}},
+      {"[", {"conj",        "conjecture", "cor",     "corollary",   "definition", "defn",
+             "description", "enumerate",  "figure",  "figure*",     "itemize",    "lem",
+             "lemma",       "proof",      "prop",    "proposition", "rem",        "remark",
+             "table",       "table*",     "theorem", "thm"}},
       {"{", {"alignat", "alignat*", "tabular"}},
       {"[{", {"array"}},
       {"{{", {"tabular*"}},
@@ -126,13 +126,21 @@ std::optional<std::string_view> environment_argspec(std::string_view name) {
   return lookup(environment_specs(), name);
 }
 
-bool is_verbatim_macro(std::string_view name) { return name == "verb"; }
+bool is_verbatim_macro(std::string_view name) {
+  return name == "verb";
+}
 
-bool is_verbatim_environment(std::string_view name) { return name == "verbatim"; }
+bool is_verbatim_environment(std::string_view name) {
+  return name == "verbatim";
+}
 
 namespace specs_detail {
-std::size_t macro_spec_count() { return macro_specs().size(); }
-std::size_t environment_spec_count() { return environment_specs().size(); }
+std::size_t macro_spec_count() {
+  return macro_specs().size();
+}
+std::size_t environment_spec_count() {
+  return environment_specs().size();
+}
 }  // namespace specs_detail
 
 }  // namespace kvt
