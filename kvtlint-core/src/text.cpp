@@ -54,10 +54,19 @@ char32_t decode_utf8_at(std::string_view text, std::size_t& i) {
 
 std::u32string decode_utf8(std::string_view text) {
   std::u32string out;
-  out.reserve(text.size());
+  out.resize(text.size());  // an upper bound; one store per character below
+  char32_t* dst = out.data();
   std::size_t i = 0;
-  while (i < text.size())
-    out.push_back(decode_utf8_at(text, i));
+  while (i < text.size()) {
+    const unsigned char b = byte_at(text, i);
+    if (b < 0x80) {  // ASCII fast path
+      *dst++ = b;
+      ++i;
+    } else {
+      *dst++ = decode_utf8_at(text, i);
+    }
+  }
+  out.resize(static_cast<std::size_t>(dst - out.data()));
   return out;
 }
 
@@ -82,8 +91,13 @@ void append_utf8(std::string& out, char32_t c) {
 std::string encode_utf8(std::u32string_view chars) {
   std::string out;
   out.reserve(chars.size());
-  for (char32_t c : chars)
-    append_utf8(out, c);
+  for (char32_t c : chars) {
+    if (c < 0x80) {  // ASCII fast path
+      out.push_back(static_cast<char>(c));
+    } else {
+      append_utf8(out, c);
+    }
+  }
   return out;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 
 #include "text.hpp"
@@ -263,6 +264,39 @@ TEST(BibParser, ManyRepeatedFieldsStayFast) {
   EXPECT_EQ(lib.entries[0].fields.back().value, "99999");
   ASSERT_EQ(lib.duplicate_field_keys.size(), 1u);
   EXPECT_EQ(lib.duplicate_field_keys[0].field_names, std::vector<std::string>{"dup"});
+}
+
+TEST(BibParser, ManyKeysWithScatteredDuplicates) {
+  // Enough keys to grow the key table several times; every third entry
+  // repeats an earlier key, in varying letter case too.
+  std::mt19937 rng(17);
+  std::string text;
+  std::vector<std::string> expected_keys;
+  std::vector<std::string> expected_dups;
+  std::set<std::string> seen;
+  for (int i = 0; i < 20000; ++i) {
+    std::string key;
+    if (i % 3 == 2) {
+      key = expected_keys[std::uniform_int_distribution<std::size_t>(
+          0, expected_keys.size() - 1)(rng)];
+      if (i % 2 == 0) key[0] = 'K';  // a different key: case matters
+    } else {
+      key = "k" + std::to_string(i);
+    }
+    text += "@misc{" + key + ", n = " + std::to_string(i) + "}\n";
+    if (seen.insert(key).second) {
+      expected_keys.push_back(key);
+    } else {
+      expected_dups.push_back(key);
+    }
+  }
+  const Library lib = parse_bibtex(text);
+  ASSERT_EQ(lib.entries.size(), expected_keys.size());
+  for (std::size_t i = 0; i < expected_keys.size(); ++i)
+    ASSERT_EQ(lib.entries[i].key, expected_keys[i]);
+  ASSERT_EQ(lib.duplicate_block_keys.size(), expected_dups.size());
+  for (std::size_t i = 0; i < expected_dups.size(); ++i)
+    ASSERT_EQ(lib.duplicate_block_keys[i].key, expected_dups[i]);
 }
 
 TEST(BibParser, RandomInputsNeverFail) {

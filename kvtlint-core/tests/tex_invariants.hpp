@@ -80,8 +80,11 @@ class TreeChecker {
   }
 
   void check_node(const Node& node, std::size_t depth, const std::string& parent) {
-    const std::string where =
-        parent + "/" + std::string(node_kind_name(node.kind)) + "@" + std::to_string(node.pos);
+    // Only the node itself and its depth are named: a full path would make
+    // the check quadratic on deep trees.
+    (void)parent;
+    const std::string where = std::string(node_kind_name(node.kind)) + "@" +
+                              std::to_string(node.pos) + " (depth " + std::to_string(depth) + ")";
     if (node.end() > chars_.size()) {
       fail(where, "span past the end of input");
       return;

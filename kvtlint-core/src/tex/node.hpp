@@ -71,7 +71,10 @@ struct ParsedTex {
 };
 
 // A compact one-line dump of a node list for tests and debugging, e.g.
-// `Chars"a" Specials"--" Macro\emph[Group{Chars"b"}]`.
+// `Chars"a" Specials"--" Macro\emph[Group{Chars"b"}]`. Macro slots are listed
+// in `[...]` with `_` for an empty slot; `Group{...}` is a brace group and
+// `Group[...]` a bracketed one; `Environment"name"[slots](body)`;
+// `Math$(...)` inline and `Math$$(...)` display. The full grammar is in node.cpp.
 std::string dump_nodes(const std::vector<Node>& nodes);
 
 }  // namespace kvt

@@ -20,6 +20,7 @@
 #include "tex/parser.hpp"
 
 #include <array>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -92,7 +93,10 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 class Parser {
  public:
-  explicit Parser(std::u32string_view chars) : c_(chars), n_(chars.size()) {}
+  // Depths run from 0 to kMaxNesting (nothing opens at kMaxNesting), so the
+  // scratch lists are allocated once and never move.
+  explicit Parser(std::u32string_view chars)
+      : c_(chars), n_(chars.size()), scratch_(kMaxNesting + 1) {}
 
   std::pair<std::vector<Node>, std::size_t> parse_nodelist(std::size_t start, Stop stop,
                                                            std::size_t depth);
@@ -109,24 +113,41 @@ class Parser {
     return pos <= n_ && n_ - pos >= s.size() && c_.compare(pos, s.size(), s) == 0;
   }
 
+  // chars[start..end] as UTF-8 into `out` (replacing its contents).
+  void utf8_into(std::string& out, std::size_t start, std::size_t end) const {
+    out.resize(end - start);
+    char* d = out.data();
+    std::size_t i = start;
+    for (; i < end; ++i) {
+      const char32_t ch = c_[i];
+      if (ch >= 0x80) break;
+      *d++ = static_cast<char>(ch);
+    }
+    if (i == end) return;
+    out.resize(i - start);
+    for (; i < end; ++i)
+      append_utf8(out, c_[i]);
+  }
+
   std::string utf8(std::size_t start, std::size_t end) const {
     std::string out;
-    out.reserve(end - start);
-    for (std::size_t i = start; i < end; ++i) {
-      const char32_t ch = c_[i];
-      if (ch < 0x80) {
-        out.push_back(static_cast<char>(ch));
-      } else {
-        append_utf8(out, ch);
-      }
-    }
+    utf8_into(out, start, end);
     return out;
+  }
+
+  // Appends a node in place (no temporary Node to move).
+  static Node& add(std::vector<Node>& nodes, NodeKind kind, std::size_t pos, std::size_t len) {
+    Node& node = nodes.emplace_back();
+    node.kind = kind;
+    node.pos = pos;
+    node.len = len;
+    return node;
   }
 
   // `pending` is the start of the current run of ordinary characters, or kNone.
   void flush_chars(std::vector<Node>& nodes, std::size_t& pending, std::size_t pos) const {
     if (pending != kNone && pending < pos) {
-      nodes.push_back(Node::make_chars(utf8(pending, pos), pending, pos - pending));
+      utf8_into(add(nodes, NodeKind::Chars, pending, pos - pending).text, pending, pos);
     }
     pending = kNone;
   }
@@ -149,6 +170,7 @@ class Parser {
 
   std::u32string_view c_;
   std::size_t n_;
+  std::vector<std::vector<Node>> scratch_;
 };
 
 std::optional<std::size_t> Parser::stop_end(std::size_t p, const Stop& stop) const {
@@ -183,7 +205,18 @@ std::optional<std::size_t> Parser::stop_end(std::size_t p, const Stop& stop) con
 
 std::pair<std::vector<Node>, std::size_t> Parser::parse_nodelist(std::size_t start, Stop stop,
                                                                  std::size_t depth) {
-  std::vector<Node> nodes;
+  // The list is built in a scratch vector kept per depth (the active calls
+  // have strictly increasing depths, so no two share one; depth never
+  // exceeds kMaxNesting) and moved into an
+  // exactly sized vector at the end: no regrowth per list.
+  std::vector<Node>& nodes = scratch_[depth];
+  nodes.clear();
+  const auto finish = [&nodes]() {
+    std::vector<Node> out(std::make_move_iterator(nodes.begin()),
+                          std::make_move_iterator(nodes.end()));
+    nodes.clear();
+    return out;
+  };
   std::size_t pending = kNone;
   const bool can_open = depth < kMaxNesting;
   std::size_t p = start;
@@ -199,18 +232,18 @@ std::pair<std::vector<Node>, std::size_t> Parser::parse_nodelist(std::size_t sta
     }
     if (p >= n_) {
       flush_chars(nodes, pending, p);
-      return {std::move(nodes), p};
+      return {finish(), p};
     }
     if (const std::optional<std::size_t> end = stop_end(p, stop)) {
       flush_chars(nodes, pending, p);
-      return {std::move(nodes), *end};
+      return {finish(), *end};
     }
 
     bool special = false;
     for (const SpecialToken& token : kSpecialTokens) {
       if (c_[p] == token.chars[0] && starts_with(p, token.chars)) {
         flush_chars(nodes, pending, p);
-        nodes.push_back(Node::make_specials(std::string(token.utf8), p, token.chars.size()));
+        add(nodes, NodeKind::Specials, p, token.chars.size()).text = token.utf8;
         p += token.chars.size();
         special = true;
         break;
@@ -288,7 +321,7 @@ std::pair<std::vector<Node>, std::size_t> Parser::parse_nodelist(std::size_t sta
         nodes.push_back(Node::make_macro(std::move(name), std::move(slots), p, e - p));
         p = e;
       } else {
-        nodes.push_back(Node::make_macro(std::move(name), {}, p, w - p));
+        add(nodes, NodeKind::Macro, p, w - p).text = std::move(name);
         p = w;
       }
       continue;
@@ -326,7 +359,7 @@ std::pair<std::vector<Node>, std::size_t> Parser::parse_nodelist(std::size_t sta
       } else {
         end = k + 1;
       }
-      nodes.push_back(Node::make_comment(utf8(p + 1, k), p, end - p));
+      utf8_into(add(nodes, NodeKind::Comment, p, end - p).text, p + 1, k);
       p = end;
       continue;
     }
@@ -433,19 +466,43 @@ std::pair<Node, std::size_t> Parser::parse_environment(std::size_t b, std::size_
           e};
 }
 
+// decode_utf8 with a fast path for ASCII runs; tells whether any byte was
+// invalid (each such byte decodes to one U+FFFD, exactly as in decode_utf8).
+std::u32string decode_checked(std::string_view text, bool& invalid) {
+  std::u32string out;
+  out.resize(text.size());  // an upper bound; one store per character below
+  char32_t* dst = out.data();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  invalid = false;
+  while (i < n) {
+    if (bytes[i] < 0x80) {
+      *dst++ = bytes[i++];
+      continue;
+    }
+    const std::size_t before = i;
+    const char32_t c = decode_utf8_at(text, i);
+    if (c == 0xFFFD && i == before + 1) invalid = true;
+    *dst++ = c;
+  }
+  out.resize(static_cast<std::size_t>(dst - out.data()));
+  return out;
+}
+
 }  // namespace
 
 ParsedTex parse_tex_source(std::string_view text) {
   ParsedTex parsed;
-  // Invalid UTF-8 bytes become U+FFFD first, one character per byte, exactly
-  // as decode_utf8 would count them, so `source` and `chars` always agree.
-  // Valid input is left byte for byte as it is.
-  if (is_valid_utf8(text)) {
-    parsed.source = preprocess(text);
-  } else {
-    parsed.source = preprocess(sanitize_utf8(text));
-  }
-  parsed.chars = decode_utf8(parsed.source);
+  // Neutralization only touches ASCII bytes, so it can run before invalid
+  // bytes are replaced: the result is the same as replacing first. Each
+  // invalid byte then becomes one U+FFFD in `chars` and in `source`, so the
+  // two always agree and `source` is valid UTF-8; valid input is left byte
+  // for byte as it is.
+  parsed.source = preprocess(text);
+  bool invalid = false;
+  parsed.chars = decode_checked(parsed.source, invalid);
+  if (invalid) parsed.source = sanitize_utf8(parsed.source);
   Parser parser(parsed.chars);
   parsed.nodes = parser.parse_nodelist(0, Stop{StopKind::EndOfInput, {}}, 0).first;
   parsed.line_offset = 0;
