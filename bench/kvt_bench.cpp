@@ -31,6 +31,7 @@
 #endif
 
 #include "bib/parser.hpp"
+#include "document.hpp"
 #include "tex/neutralize.hpp"
 #include "tex/parser.hpp"
 #include "tex/walk.hpp"
@@ -249,6 +250,135 @@ bool bench_bib_linearity(Inputs& in) {
   return linearity("linearity BibTeX parse", in.bib, large, run_bib);
 }
 
+// Sweave and R Markdown intake, through ParsedDocument::from_sources as a run
+// does it. Ordinary manuscripts of about kTargetBytes, and the inputs that
+// would be quadratic in a naive front-end: chunks that never close, tens of
+// thousands of backticks in one paragraph, fences left open, comments that
+// never end.
+
+kvt::ParsedDocument intake(const char* path, const std::string& text) {
+  auto parsed = kvt::ParsedDocument::from_sources({{path, text}});
+  return std::move(std::get<kvt::ParsedDocument>(parsed));
+}
+kvt::ParsedDocument run_rnw(const std::string& text) {
+  return intake("paper.Rnw", text);
+}
+kvt::ParsedDocument run_rmd(const std::string& text) {
+  return intake("paper.Rmd", text);
+}
+
+std::string repeat_to(std::string_view unit, std::size_t bytes) {
+  std::string out;
+  out.reserve(bytes + unit.size());
+  while (out.size() < bytes)
+    out += unit;
+  return out;
+}
+
+// Prose with \Sexpr{} between an echoed and a hidden chunk: about 5,000
+// chunks per MB.
+std::string rnw_manuscript(std::size_t bytes) {
+  return repeat_to(
+      "We fit the model in \\proglang{R}; the mean is \\Sexpr{round(mean(x), 2)}.\n"
+      "<<fit, echo=TRUE>>=\n"
+      "fit <- lm(y ~ x, data = d)  # {braces} and \\backslashes, 50% $\n"
+      "@\n"
+      "<<setup, echo=FALSE>>=\n"
+      "library(kvt)\n"
+      "@\n",
+      bytes);
+}
+
+// `chunks` closed chunks, then `chunks` x 10 headers that never close.
+std::string rnw_unclosed(std::size_t chunks) {
+  std::string out;
+  for (std::size_t i = 0; i < chunks; ++i)
+    out += "Text \\Sexpr{x}.\n<<a>>=\nx <- 1\n@\n";
+  for (std::size_t i = 0; i < 10 * chunks; ++i)
+    out += "<<b>>=\ny <- 2\n";
+  return out;
+}
+
+std::string rmd_manuscript(std::size_t bytes) {
+  return "---\ntitle: \"A paper\"\ndate: !r Sys.Date()\n---\n\n" +
+         repeat_to(
+             "# Section\n\n"
+             "We fit the model in R with `lm()`, **bold** and *italic* text, a "
+             "[link](http://example.org/a) <!-- a note -->, <https://example.org/b>,\n"
+             "inline `r 1 + 1` and https://example.org/c on a second line.\n\n"
+             "```{r fit, echo=FALSE}\nfit <- lm(y ~ x)\n```\n\n",
+             bytes);
+}
+
+// `n` backticks in one paragraph, then n / 5 unclosed `<!--` and n / 5
+// `<https://` without a closing `>` in one paragraph each, then n code
+// blocks and a last fence left open.
+std::string rmd_markers(std::size_t n) {
+  std::string out(n, '`');
+  out += "\n\n-->";
+  for (std::size_t i = 0; i < n / 5; ++i)
+    out += " <!--";
+  out += "\n\n";
+  for (std::size_t i = 0; i < n / 5; ++i)
+    out += "<https://";
+  out += " >\n\n";
+  for (std::size_t i = 0; i < n; ++i)
+    out += "```{r}\nx <- 1\n```\n";
+  out += "```\nx\n";
+  return out;
+}
+
+void report_seconds(const char* what, std::size_t bytes, double seconds) {
+  std::printf("  %-34s %8.2f MB in %8.4f s\n", what, mb(bytes), seconds);
+}
+
+bool bench_rnw_intake(Inputs&) {
+  const std::string text = rnw_manuscript(kTargetBytes);
+  const double s = best_of(kRuns, [&] { sink += run_rnw(text).tex_files.size(); });
+  report_rate("Sweave rewrite + parse (.Rnw)", text.size(), s);
+  const std::string unclosed = rnw_unclosed(5000);
+  report_seconds("5,000 chunks + 50,000 unclosed", unclosed.size(),
+                 best_of(kRuns, [&] { sink += run_rnw(unclosed).tex_files.size(); }));
+  return true;
+}
+
+bool bench_rmd_intake(Inputs&) {
+  const std::string text = rmd_manuscript(kTargetBytes);
+  std::size_t fragments = 0;
+  const double s = best_of(kRuns, [&] {
+    fragments = run_rmd(text).rmd_files[0].fragments.size();
+    sink += fragments;
+  });
+  report_rate("R Markdown split + parse (.Rmd)", text.size(), s);
+  std::printf("  %-34s %zu paragraphs\n", "", fragments);
+  const std::string markers = rmd_markers(50000);
+  report_seconds("50,000 backticks, open fences", markers.size(),
+                 best_of(kRuns, [&] { sink += run_rmd(markers).rmd_files.size(); }));
+  return true;
+}
+
+// The 1x inputs are near kTargetBytes, like the other linearity checks, so
+// that neither side fits in the processor caches.
+bool bench_rnw_linearity(Inputs&) {
+  bool ok = linearity("linearity .Rnw intake", rnw_manuscript(kTargetBytes),
+                      rnw_manuscript(16 * kTargetBytes), run_rnw);
+  // Unclosed headers all in one file: 16x as many of them.
+  ok = linearity("linearity unclosed Sweave chunks", rnw_unclosed(60000), rnw_unclosed(960000),
+                 run_rnw) &&
+       ok;
+  return ok;
+}
+
+bool bench_rmd_linearity(Inputs&) {
+  bool ok = linearity("linearity .Rmd intake", rmd_manuscript(kTargetBytes),
+                      rmd_manuscript(16 * kTargetBytes), run_rmd);
+  // One paragraph of 16x as many backticks, and so on.
+  ok = linearity("linearity R Markdown markers", rmd_markers(500000), rmd_markers(8000000),
+                 run_rmd) &&
+       ok;
+  return ok;
+}
+
 struct Benchmark {
   const char* name;
   const char* description;
@@ -263,6 +393,12 @@ constexpr Benchmark kBenchmarks[] = {
     {"tex_linearity", "TeX: time of 16x input / time of 1x (must be <= 17)", bench_tex_linearity},
     {"bib_linearity", "BibTeX: time of 16x input / time of 1x (must be <= 17)",
      bench_bib_linearity},
+    {"rnw_intake", "Sweave intake throughput; 50,000 unclosed chunks", bench_rnw_intake},
+    {"rmd_intake", "R Markdown intake throughput; 50,000 backticks, open fences", bench_rmd_intake},
+    {"rnw_linearity", "Sweave: time of 16x input / time of 1x (must be <= 17)",
+     bench_rnw_linearity},
+    {"rmd_linearity", "R Markdown: time of 16x input / time of 1x (must be <= 17)",
+     bench_rmd_linearity},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "rnw.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -80,18 +81,30 @@ void apply_global_option(const Regex& option, std::string_view options, bool& of
   if (value == "T" || value == "TRUE") off = false;
 }
 
-std::string blank_sexprs(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t last = 0;
-  RNW_SEXPR->for_each(text, [&](Span m) {
-    out.append(text.substr(last, m.start - last));
-    append_blanked(out, text.substr(m.start, m.size()));
-    last = m.end;
-    return true;
-  });
-  out.append(text.substr(last));
-  return out;
+// Blanks every \Sexpr{} in place: a character becomes one space, a line feed
+// stays, so the text only ever shrinks and each byte moves at most once.
+void blank_sexprs(std::string& text) {
+  const std::vector<Span> matches = RNW_SEXPR->find_all(text);
+  if (matches.empty()) return;
+  std::size_t write = 0;
+  const auto keep = [&](std::size_t from, std::size_t to) {
+    if (write != from) std::memmove(text.data() + write, text.data() + from, to - from);
+    write += to - from;
+  };
+  std::size_t read = 0;
+  for (const Span& m : matches) {
+    keep(read, m.start);
+    for (std::size_t i = m.start; i < m.end; ++i) {
+      if (text[i] == '\n') {
+        text[write++] = '\n';
+      } else if (is_char_boundary(text, i)) {
+        text[write++] = ' ';
+      }
+    }
+    read = m.end;
+  }
+  keep(read, text.size());
+  text.resize(write);
 }
 
 // Pairs the lines of the submitted and the rewritten text (they have the same
@@ -213,9 +226,10 @@ RnwRewrite rewrite_rnw(std::string_view text) {
   }
   out.append(text.substr(cursor));
 
+  blank_sexprs(out);
   RnwRewrite result;
-  result.text = blank_sexprs(out);
-  result.map = build_source_map(text, result.text, kept);
+  result.map = build_source_map(text, out, kept);
+  result.text = std::move(out);
   return result;
 }
 
