@@ -180,7 +180,7 @@ TEST(Rmd, FixesMapIntoTheFile) {
   EXPECT_EQ(findings[1].fix->end, second_r);
 }
 
-TEST(Rmd, PathologicalInputsStayLinear) {
+TEST(Rmd, LongMarkerRunsAndOpenFences) {
   // Long runs of markers with nothing to close them; must finish quickly and
   // keep every character.
   const std::string backticks(50000, '`');
