@@ -230,22 +230,6 @@ std::string blank_html_comments(std::string_view text) {
   return out;
 }
 
-// The Markdown-only constructs of one paragraph, blanked in a fixed order, each
-// step reading the previous one's result.
-std::string blank_markdown(std::string_view paragraph) {
-  std::string text = blank_html_comments(paragraph);
-  text = regex_blank(*AUTOLINK_URL, text);
-  text = regex_blank(*LINK_URL, text);
-  text = regex_blank(*BARE_URL, text);
-  text = regex_blank(*INLINE_R, text);
-  text = blank_delimited_spans(text, '`', [](char32_t prev) { return prev != U'`'; });
-  text = regex_blank(*BOLD_SPAN, text);
-  text = blank_delimited_spans(text, '*', [](char32_t prev) {
-    return prev != U'*' && prev != U'_' && !is_unicode_alnum(prev);
-  });
-  return text;
-}
-
 // Consecutive lines [first, first + count) of the file.
 struct Paragraph {
   std::size_t first = 0;
@@ -280,6 +264,21 @@ std::string blank_preserving_newlines(std::string_view text) {
   out.reserve(text.size());
   append_blanked(out, text);
   return out;
+}
+
+// Each step reads the previous one's result.
+std::string blank_markdown(std::string_view paragraph) {
+  std::string text = blank_html_comments(paragraph);
+  text = regex_blank(*AUTOLINK_URL, text);
+  text = regex_blank(*LINK_URL, text);
+  text = regex_blank(*BARE_URL, text);
+  text = regex_blank(*INLINE_R, text);
+  text = blank_delimited_spans(text, '`', [](char32_t prev) { return prev != U'`'; });
+  text = regex_blank(*BOLD_SPAN, text);
+  text = blank_delimited_spans(text, '*', [](char32_t prev) {
+    return prev != U'*' && prev != U'_' && !is_unicode_alnum(prev);
+  });
+  return text;
 }
 
 std::string regex_blank(const Regex& pattern, std::string_view text) {

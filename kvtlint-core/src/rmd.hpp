@@ -19,6 +19,10 @@ ParsedRmdFileDoc parse_rmd_source(std::string_view path, std::string_view text);
 // `text` with every match of `pattern` blanked (characters to spaces, line feeds kept).
 std::string regex_blank(const Regex& pattern, std::string_view text);
 
+// One prose paragraph with its Markdown-only constructs (HTML comments, links,
+// URLs, inline R and code, bold and italic spans) blanked, in that order.
+std::string blank_markdown(std::string_view paragraph);
+
 // Every character becomes one space, except line feeds.
 std::string blank_preserving_newlines(std::string_view text);
 
