@@ -84,6 +84,11 @@ std::string position_text(std::size_t line, std::size_t column) {
   return " at line " + std::to_string(line) + " column " + std::to_string(column);
 }
 
+// Deeper collections are refused, as a reader into nested values refuses them:
+// libyaml's scanner does work proportional to the nesting depth for every
+// token, so unbounded depth would make a front matter of brackets quadratic.
+constexpr int kMaxYamlNesting = 128;
+
 // libyaml's description of why `yaml` is not one well-formed document, or
 // nothing. Positions are given in lines of the .Rmd file; `first_line` is the
 // file line of the YAML text's first line.
@@ -100,6 +105,7 @@ std::optional<std::string> yaml_problem(std::string_view yaml, std::size_t first
   std::optional<std::string> problem;
   std::set<std::string> anchors;
   int documents = 0;
+  int depth = 0;
   for (bool done = false; !done && !problem;) {
     yaml_event_t event;
     if (yaml_parser_parse(&parser, &event) == 0) {
@@ -138,8 +144,16 @@ std::optional<std::string> yaml_problem(std::string_view yaml, std::size_t first
                                         ? event.data.sequence_start.anchor
                                         : event.data.mapping_start.anchor;
         if (anchor != nullptr) anchors.emplace(reinterpret_cast<const char*>(anchor));
+        if (event.type != YAML_SCALAR_EVENT && ++depth > kMaxYamlNesting) {
+          problem = "collections nested deeper than " + std::to_string(kMaxYamlNesting) +
+                    " levels" + at_mark(event.start_mark);
+        }
         break;
       }
+      case YAML_SEQUENCE_END_EVENT:
+      case YAML_MAPPING_END_EVENT:
+        --depth;
+        break;
       case YAML_ALIAS_EVENT: {
         // Reading the document into a value resolves every alias.
         const std::string name(reinterpret_cast<const char*>(event.data.alias.anchor));

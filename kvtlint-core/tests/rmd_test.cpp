@@ -102,6 +102,10 @@ TEST(Rmd, ParseFindings) {
        0},
       {"---\na: 1\n...\nb: 2\n---\n", 1, Severity::Warning, malformed, 0},
       {"---\na: *nowhere\n---\n", 1, Severity::Warning, malformed, 0},
+      // Deep nesting is refused early rather than scanned at a cost that grows
+      // with the depth for every bracket.
+      {"---\na: " + std::string(200000, '[') + "\n---\n", 1, Severity::Warning,
+       malformed + "collections nested deeper than 128 levels at line 2", 0},
       {"Text\n\n" + std::string(7, '\n') + "```{r}\nx <- 1\n", 10, Severity::Error,
        "Unterminated fenced code block.", 1},
       {"```\n```\n```", 3, Severity::Error, "Unterminated fenced code block.", 0},
@@ -133,9 +137,14 @@ TEST(Rmd, YamlErrorTextNamesTheProblemAndItsFileLine) {
   EXPECT_NE(message.find("line 6"), std::string::npos) << message;
   EXPECT_NE(message.find("flow sequence"), std::string::npos) << message;
 
-  for (const char* fine :
-       {"---\ndate: !r Sys.Date()\nparams:\n  n: !r 10\n---\n", "---\n\n   \n---\nText",
-        "---\n# only a comment\n---\n", "---\nbase: &b {x: 1}\nuse: *b\n---\n"}) {
+  const std::string fine_texts[] = {
+      "---\ndate: !r Sys.Date()\nparams:\n  n: !r 10\n---\n",
+      "---\n\n   \n---\nText",
+      "---\n# only a comment\n---\n",
+      "---\nbase: &b {x: 1}\nuse: *b\n---\n",
+      "---\na: " + std::string(127, '[') + std::string(127, ']') + "\n---\n",
+  };
+  for (const std::string& fine : fine_texts) {
     EXPECT_TRUE(parse_rmd_source("a.Rmd", fine).violations.empty()) << fine;
   }
 }
