@@ -2,6 +2,7 @@
 // `ParsedDocument::from_sources`) and read by the engine and the suppression index.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "bib/model.hpp"
 #include "report.hpp"
+#include "source_map.hpp"
 #include "tex/node.hpp"
 #include "tex/position.hpp"
 
@@ -21,6 +23,9 @@ struct ParsedTexFileDoc {
   ParsedTex tex;
   LineIndex line_index;
   std::vector<Violation> violations;
+  // For text rewritten before parsing (an .Rnw file, an R Markdown paragraph):
+  // carries positions in `tex` back into the submitted file. Null otherwise.
+  std::shared_ptr<const SourceMap> source_map;
 };
 
 struct ParsedBibFileDoc {

@@ -11,6 +11,8 @@
 #include "catalogue.hpp"
 #include "coverage.hpp"
 #include "errors.hpp"
+#include "rmd.hpp"
+#include "rnw.hpp"
 #include "suppress.hpp"
 #include "tex/parser.hpp"
 #include "text.hpp"
@@ -100,7 +102,7 @@ class Run {
       if (tex_count > 0 || bib_count > 0) {
         switch (action.kind) {
           case RuleAction::Kind::CrossDocument:
-            finish(rule_id, action.cross_document->check(tex_documents_));
+            finish(rule_id, run_cross_document_rule(*action.cross_document));
             break;
           case RuleAction::Kind::Tex:
             if (tex_count == 0 && action.tex->requires_tex_file) {
@@ -126,7 +128,7 @@ class Run {
           }
           break;
         case RuleAction::Kind::CrossDocument:
-          if (rmd_count > 0) finish(rule_id, action.cross_document->check(tex_documents_));
+          if (rmd_count > 0) finish(rule_id, run_cross_document_rule(*action.cross_document));
           break;
         case RuleAction::Kind::Bib:
           if (rmd_count > 0) finish(rule_id, {});
@@ -236,9 +238,16 @@ class Run {
     std::vector<Violation> findings;
     for (const ParsedTexFileDoc* doc : docs) {
       std::vector<Violation> found = rule.check(doc->path, doc->tex, config_.code_width);
+      if (doc->source_map) relocate_fixes(found, *doc->source_map);
       findings.insert(findings.end(), std::make_move_iterator(found.begin()),
                       std::make_move_iterator(found.end()));
     }
+    return findings;
+  }
+
+  std::vector<Violation> run_cross_document_rule(const CrossDocumentRuleEntry& rule) const {
+    std::vector<Violation> findings = rule.check(tex_documents_);
+    engine::relocate_fixes_by_file(findings, tex_like_);
     return findings;
   }
 
@@ -337,6 +346,13 @@ std::variant<ParsedDocument, EngineError> ParsedDocument::from_sources(
       doc.chars = decode_utf8(contents);
       doc.library = parse_bibtex(std::u32string_view(doc.chars));
       document.bib_files.push_back(std::move(doc));
+    } else if (ext == ".rnw") {
+      RnwRewrite rewritten = rewrite_rnw(contents);
+      ParsedTexFileDoc doc = tex_file_doc(file.path, parse_tex_source(rewritten.text));
+      doc.source_map = std::make_shared<const SourceMap>(std::move(rewritten.map));
+      document.tex_files.push_back(std::move(doc));
+    } else if (ext == ".rmd") {
+      document.rmd_files.push_back(parse_rmd_source(file.path, contents));
     } else {
       return EngineError{"unsupported file extension: '" + std::string(file_name_of(file.path)) +
                          "'. Supported: .tex, .ltx, .bib, .Rnw, .Rmd (case-insensitive)."};
@@ -397,6 +413,32 @@ ComplianceReport run_impl(const ToolConfig& config, const ParsedDocument& docume
   run.run_rules();
   run.run_project_rules(project_findings);
   return run.build_report();
+}
+
+void relocate_fixes_by_file(std::vector<Violation>& findings,
+                            const std::vector<const ParsedTexFileDoc*>& documents) {
+  for (Violation& violation : findings) {
+    if (!violation.fix) continue;
+    bool file_is_mapped = false;
+    const ParsedTexFileDoc* home = nullptr;
+    std::size_t homes = 0;
+    for (const ParsedTexFileDoc* doc : documents) {
+      if (doc->path != violation.file) continue;
+      file_is_mapped = file_is_mapped || doc->source_map != nullptr;
+      const std::uint64_t first = std::uint64_t{doc->line_index.line_offset} + 1;
+      const std::uint64_t last = first + doc->line_index.newlines.size();
+      if (violation.line >= first && violation.line <= last) {
+        home = doc;
+        ++homes;
+      }
+    }
+    if (!file_is_mapped) continue;
+    if (homes != 1) {
+      violation.fix.reset();  // no document, or several, could have produced it
+    } else if (home->source_map) {
+      relocate_fix(violation, *home->source_map);
+    }
+  }
 }
 
 std::string python_list_repr(const std::vector<std::string>& items) {

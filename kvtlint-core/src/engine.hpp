@@ -48,6 +48,13 @@ ComplianceReport run(const ToolConfig& config, const ParsedDocument& document);
 ComplianceReport run_impl(const ToolConfig& config, const ParsedDocument& document,
                           const ProjectFindings* project_findings, const ViolationFilter* filter);
 
+// For findings of rules that read every document at once: moves each fix into
+// its submitted file through the source map of the document that holds the
+// finding (same path, line within the document). A fix that cannot be placed
+// with certainty is dropped; findings in files without a source map are left alone.
+void relocate_fixes_by_file(std::vector<Violation>& findings,
+                            const std::vector<const ParsedTexFileDoc*>& documents);
+
 // "['a', 'b']"; no escaping.
 std::string python_list_repr(const std::vector<std::string>& items);
 

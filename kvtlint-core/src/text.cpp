@@ -263,4 +263,14 @@ bool is_unicode_alnum(char32_t c) {
   return kAlnum->is_match(one);
 }
 
+void append_blanked(std::string& out, std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      out.push_back('\n');
+    } else if (is_char_boundary(text, i)) {
+      out.push_back(' ');
+    }
+  }
+}
+
 }  // namespace kvt

@@ -56,4 +56,8 @@ bool ascii_iequals(std::string_view a, std::string_view b);
 // the Markdown emphasis test).
 bool is_unicode_alnum(char32_t c);
 
+// Appends `text` with every character turned into one space, except line feeds,
+// which stay: the result has the same characters per line as `text`.
+void append_blanked(std::string& out, std::string_view text);
+
 }  // namespace kvt
