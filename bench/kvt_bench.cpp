@@ -34,8 +34,8 @@
 
 #include "bib/parser.hpp"
 #include "catalogue.hpp"
-#include "pipeline.hpp"
 #include "document.hpp"
+#include "pipeline.hpp"
 #include "rmd.hpp"
 #include "rnw.hpp"
 #include "tex/neutralize.hpp"

@@ -84,11 +84,11 @@ class Run {
     suppression_ = build_suppression_index(document);
   }
 
-  void run_rules() {
+  void run_rules(std::span<const engine::OrderedRule> rules) {
     const std::size_t tex_count = document_.tex_files.size();
     const std::size_t bib_count = document_.bib_files.size();
     const std::size_t rmd_count = document_.rmd_files.size();
-    for (const auto& [rule_id, action] : engine::ordered_rules()) {
+    for (const auto& [rule_id, action] : rules) {
       if (config_.ignore_rules.count(std::string(rule_id))) continue;
       const RuleMeta* meta = lookup(rule_id);
       const Confidence confidence = meta != nullptr ? meta->confidence : Confidence::High;
@@ -374,9 +374,9 @@ std::vector<const ParsedTexFileDoc*> ParsedDocument::all_tex_like_docs() const {
 
 namespace engine {
 
-const std::vector<std::pair<std::string_view, RuleAction>>& ordered_rules() {
+const std::vector<OrderedRule>& ordered_rules() {
   static const auto* const kOrdered = [] {
-    auto* rules = new std::vector<std::pair<std::string_view, RuleAction>>();
+    auto* rules = new std::vector<OrderedRule>();
     for (const TexRuleEntry& entry : tex_rules()) {
       rules->push_back({entry.rule_id, RuleAction{RuleAction::Kind::Tex, &entry}});
     }
@@ -409,8 +409,15 @@ ComplianceReport run(const ToolConfig& config, const ParsedDocument& document) {
 
 ComplianceReport run_impl(const ToolConfig& config, const ParsedDocument& document,
                           const ProjectFindings* project_findings, const ViolationFilter* filter) {
+  return run_with_rules(config, document, ordered_rules(), project_findings, filter);
+}
+
+ComplianceReport run_with_rules(const ToolConfig& config, const ParsedDocument& document,
+                                std::span<const OrderedRule> rules,
+                                const ProjectFindings* project_findings,
+                                const ViolationFilter* filter) {
   Run run(config, document, filter);
-  run.run_rules();
+  run.run_rules(rules);
   run.run_project_rules(project_findings);
   return run.build_report();
 }

@@ -41,12 +41,20 @@ using ProjectFindings = std::pair<std::vector<Violation>, std::vector<Violation>
 // Returns true for findings to drop.
 using ViolationFilter = std::function<bool(const Violation&)>;
 
+using OrderedRule = std::pair<std::string_view, RuleAction>;
+
 // (rule id, action) sorted by (category index, rule id byte-wise), stable.
-const std::vector<std::pair<std::string_view, RuleAction>>& ordered_rules();
+const std::vector<OrderedRule>& ordered_rules();
 
 ComplianceReport run(const ToolConfig& config, const ParsedDocument& document);
 ComplianceReport run_impl(const ToolConfig& config, const ParsedDocument& document,
                           const ProjectFindings* project_findings, const ViolationFilter* filter);
+// The same run over an explicit rule list in execution order instead of the
+// registry, so the selection logic can be exercised with rules of any shape.
+ComplianceReport run_with_rules(const ToolConfig& config, const ParsedDocument& document,
+                                std::span<const OrderedRule> rules,
+                                const ProjectFindings* project_findings,
+                                const ViolationFilter* filter);
 
 // For findings of rules that read every document at once: moves each fix into
 // its submitted file through the source map of the document that holds the
