@@ -177,28 +177,17 @@ std::string render_author(const ComplianceReport& report) {
   if (all.empty()) {
     out += "\n<p class=\"ok\">No violations found.</p>\n\n";
   } else {
-    // Files in byte order; each file's findings keep the report's order.
-    std::vector<std::size_t> order(all.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-      order[i] = i;
-    const auto by_file = [&](std::size_t a, std::size_t b) { return all[a].file < all[b].file; };
-    // The engine hands the findings over sorted; only reorder when they are not.
-    if (!std::is_sorted(order.begin(), order.end(), by_file))
-      std::stable_sort(order.begin(), order.end(), by_file);
     out += "\n";
-    for (std::size_t first = 0; first < order.size();) {
-      const std::string& file = all[order[first]].file;
+    for (const auto& group : violations_by_file(all)) {
       out += "\n<h2>";
-      append_escaped(out, file);
+      append_escaped(out, group.front()->file);
       out +=
           "</h2>\n<table>\n  <thead>\n    "
           "<tr><th>Line:Col</th><th>Severity</th><th>Rule</th><th>Message</th><th>Section</"
           "th><th>Suggestion</th></tr>\n  </thead>\n  <tbody>\n  ";
-      std::size_t last = first;
-      while (last < order.size() && all[order[last]].file == file)
-        append_row(out, all[order[last++]]);
+      for (const Violation* v : group)
+        append_row(out, *v);
       out += "\n  </tbody>\n</table>\n";
-      first = last;
     }
     out += "\n\n";
   }

@@ -73,6 +73,25 @@ bool violation_less(const Violation& a, const Violation& b) {
   return a.rule_id.compare(b.rule_id) < 0;
 }
 
+std::vector<std::vector<const Violation*>> violations_by_file(
+    const std::vector<Violation>& violations) {
+  std::vector<const Violation*> order;
+  order.reserve(violations.size());
+  for (const Violation& v : violations)
+    order.push_back(&v);
+  const auto by_file = [](const Violation* a, const Violation* b) { return a->file < b->file; };
+  // Reports arrive sorted by file already; only reorder when they are not.
+  if (!std::is_sorted(order.begin(), order.end(), by_file)) {
+    std::stable_sort(order.begin(), order.end(), by_file);
+  }
+  std::vector<std::vector<const Violation*>> groups;
+  for (const Violation* v : order) {
+    if (groups.empty() || groups.back().front()->file != v->file) groups.emplace_back();
+    groups.back().push_back(v);
+  }
+  return groups;
+}
+
 void sort_violations(std::vector<Violation>& violations) {
   std::stable_sort(violations.begin(), violations.end(), violation_less);
 }

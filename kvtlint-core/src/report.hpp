@@ -112,6 +112,11 @@ struct ComplianceReport {
   std::span<const CoverageDirectiveData> coverage;
 };
 
+// The findings of each file, files in byte order, each file's findings in
+// their order in `violations` (the author layouts print one table per file).
+std::vector<std::vector<const Violation*>> violations_by_file(
+    const std::vector<Violation>& violations);
+
 // Stable sort by (file byte-wise, line, column with absent first, rule id byte-wise).
 void sort_violations(std::vector<Violation>& violations);
 bool violation_less(const Violation& a, const Violation& b);

@@ -274,27 +274,14 @@ const std::vector<Column>& findings_columns() {
 }
 
 void append_author(std::string& out, const ComplianceReport& report) {
-  // Group by file in byte order; within a file the report's order is kept.
-  const auto& all = report.violations;
-  std::vector<std::size_t> order(all.size());
-  for (std::size_t i = 0; i < order.size(); ++i)
-    order[i] = i;
-  const auto by_file = [&](std::size_t a, std::size_t b) { return all[a].file < all[b].file; };
-  // The engine hands the findings over sorted; only reorder when they are not.
-  if (!std::is_sorted(order.begin(), order.end(), by_file))
-    std::stable_sort(order.begin(), order.end(), by_file);
-
   std::vector<Row> rows;
-  for (std::size_t first = 0; first < order.size();) {
-    const std::string& file = all[order[first]].file;
-    std::size_t last = first;
+  for (const auto& group : violations_by_file(report.violations)) {
     rows.clear();
-    while (last < order.size() && all[order[last]].file == file)
-      rows.push_back(findings_row(all[order[last++]]));
-    out += rule_line(display_path(file));
+    for (const Violation* v : group)
+      rows.push_back(findings_row(*v));
+    out += rule_line(display_path(group.front()->file));
     out += '\n';
     append_table(out, std::nullopt, findings_columns(), rows);
-    first = last;
   }
   out += author_footer_text(report);
   out += '\n';

@@ -19,23 +19,11 @@
 
 #include "catalogue.hpp"
 #include "coverage.hpp"
+#include "engine.hpp"
 #include "report.hpp"
 #include "version.hpp"
 
 namespace kvt::test {
-
-inline const std::vector<std::pair<std::string, std::string>>& category_titles() {
-  static const std::vector<std::pair<std::string, std::string>> titles = {
-      {"preamble", "Preamble"},       {"structure", "Structure"},
-      {"markup", "Markup"},           {"citations", "Citations"},
-      {"references", "References"},   {"bibtex", "BibTeX"},
-      {"naming", "Naming"},           {"capitalization", "Capitalization"},
-      {"typography", "Typography"},   {"abbreviations", "Abbreviations"},
-      {"code_style", "Code style"},   {"code_width", "Code width"},
-      {"operators", "Operators"},     {"crossrefs", "Cross-references"},
-      {"house_style", "House style"}, {"project", "Project"}};
-  return titles;
-}
 
 inline RecallStat category_recall(const std::string& key) {
   RecallStat sum;
@@ -52,11 +40,11 @@ inline ComplianceReport no_input_report() {
   ComplianceReport report;
   report.tool_version = std::string(kToolVersion);
   report.journal_id = "kvt";
-  for (const auto& [key, title] : category_titles()) {
+  for (const CategoryInfo& category : categories()) {
     CategorySummary summary;
-    summary.category_id = key;
-    summary.title = title;
-    summary.recall = category_recall(key);
+    summary.category_id = std::string(category.key);
+    summary.title = std::string(category.title);
+    summary.recall = category_recall(std::string(category.key));
     summary.status = CategoryStatus::Skipped;
     report.categories.push_back(summary);
   }
