@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tex/node.hpp"
-#include "tex/specs.hpp"
+#include "tex/argspecs.hpp"
 #include "text.hpp"
 
 namespace kvt::testing {

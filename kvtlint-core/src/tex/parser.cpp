@@ -28,7 +28,7 @@
 
 #include "limits.hpp"
 #include "tex/neutralize.hpp"
-#include "tex/specs.hpp"
+#include "tex/argspecs.hpp"
 #include "text.hpp"
 
 namespace kvt {

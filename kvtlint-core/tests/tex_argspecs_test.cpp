@@ -1,4 +1,4 @@
-#include "tex/specs.hpp"
+#include "tex/argspecs.hpp"
 
 #include <gtest/gtest.h>
 
