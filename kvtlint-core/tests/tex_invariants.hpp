@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tex/node.hpp"
 #include "tex/argspecs.hpp"
+#include "tex/node.hpp"
 #include "text.hpp"
 
 namespace kvt::testing {

@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "limits.hpp"
-#include "tex/neutralize.hpp"
 #include "tex/argspecs.hpp"
+#include "tex/neutralize.hpp"
 #include "text.hpp"
 
 namespace kvt {
